@@ -1,0 +1,58 @@
+// The host: what shows the layer's windows and feeds it input. One host per
+// process; USER is its only caller. Hosts deliver input through the entry
+// points in user/host_events.h.
+#pragma once
+
+#include <windows.h>
+
+#include "../gdi/surface.h"
+
+namespace kp::host {
+
+struct HostWindow;  // a host's own window record
+
+enum class ShowState { Hidden, Normal, Minimized, Maximized };
+
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // Size of the primary screen in pixels.
+    virtual void ScreenSize(int *width, int *height) = 0;
+
+    // The show command that SW_SHOWDEFAULT means for this process (the
+    // start-up information's show command, or SW_SHOWNORMAL).
+    virtual int StartupShowCommand() { return SW_SHOWNORMAL; }
+
+    // Creates the host window for hwnd with the given client size; NULL when
+    // the host cannot show a window.
+    virtual HostWindow *CreateHostWindow(HWND hwnd, const char *title, int clientWidth,
+                                         int clientHeight) = 0;
+    virtual void DestroyHostWindow(HostWindow *window) = 0;
+    virtual void SetShowState(HostWindow *window, ShowState state) = 0;
+
+    // The layer moved the window's client area to a new size (SetWindowPos,
+    // maximize); the host keeps the pixels that remain inside it.
+    virtual void ResizeHostWindow(HostWindow *window, int clientWidth, int clientHeight) = 0;
+
+    // The window's client pixels as they are now; valid until the next resize
+    // or the next call into PumpEvents.
+    virtual Surface ClientSurface(HostWindow *window) = 0;
+
+    // Painting of rect (client coordinates) is finished: show it. A host may
+    // gather these and show them all at the next PumpEvents.
+    virtual void Present(HostWindow *window, const RECT &rect) = 0;
+
+    // Delivers pending host events to USER. With wait, blocks until at least
+    // one event has been delivered.
+    virtual void PumpEvents(bool wait) = 0;
+};
+
+// The process's host. SetHost(nullptr) detaches it.
+Host *CurrentHost();
+void SetHost(Host *host);
+
+// The host that a program binary links: defined by exactly one host library.
+Host *CreateDefaultHost();
+
+}  // namespace kp::host
