@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Makes sure the Debian packages that building and testing need are present.
+# As root, installs what is missing (enabling the i386 architecture for
+# 32-bit Wine); otherwise names the packages to install and fails.
+#   scripts/deps.sh run|test|bench
+set -euo pipefail
+
+what=${1:-test}
+packages=(cmake make g++ pkg-config libsdl2-dev)
+case "$what" in
+  run) packages+=(xvfb xdotool imagemagick python3 python3-xlib x11-utils) ;;
+  test) packages+=(libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick
+                   python3 python3-xlib x11-utils clang libclang-rt-14-dev valgrind) ;;
+  bench) packages+=(libbenchmark-dev libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool
+                    python3 python3-xlib x11-utils valgrind) ;;
+  *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing Debian packages: ${missing[*]}" >&2
+  echo "Install them as root:  dpkg --add-architecture i386 && apt-get update && apt-get install ${missing[*]}" >&2
+  exit 1
+fi
+
+echo "Installing: ${missing[*]}"
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq "${missing[@]}" >/dev/null

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Runs every test: unit, layer conformance and whole-program tests of the
+# native build, the sanitizer build, and the end-to-end and conformance
+# suites of the Windows build under Wine. Installs what is missing first.
+set -uo pipefail
+cd "$(dirname "$0")"
+
+scripts/deps.sh test || exit 1
+
+failed=()
+stage() {
+  local name=$1; shift
+  echo "=== $name"
+  if ! "$@"; then failed+=("$name"); fi
+}
+
+build() {
+  cmake --preset "$1" >/dev/null && cmake --build --preset "$1"
+}
+
+stage "native build" build native
+stage "native tests" ctest --preset native -j2
+stage "win32 build" build win32
+stage "win32 tests (Wine)" ctest --preset win32
+if [ -f tests/sanitize.sh ]; then
+  stage "sanitizer build and tests" tests/sanitize.sh
+fi
+
+echo
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "FAILED: ${failed[*]}"
+  exit 1
+fi
+echo "All test stages passed."
