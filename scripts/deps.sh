@@ -8,7 +8,8 @@ set -euo pipefail
 what=${1:-test}
 packages=(cmake make g++ pkg-config libsdl2-dev)
 case "$what" in
-  run) packages+=(xvfb xdotool imagemagick python3 python3-xlib x11-utils) ;;
+  run) packages+=(g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick python3 python3-xlib
+                  x11-utils) ;;
   test) packages+=(libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick
                    python3 python3-xlib x11-utils clang libclang-rt-14-dev valgrind) ;;
   bench) packages+=(libbenchmark-dev libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool
