@@ -1,0 +1,199 @@
+#!/usr/bin/python3
+"""End-to-end tests of Kelvane Paint: the real program on a private Xvfb,
+real XTEST input, real pixels read back with XGetImage.
+
+  kp_e2e.py --target wine --exe build/win32/kelvane-paint.exe check [NAME...]
+  kp_e2e.py --target native --exe build/native/kelvane-paint check NAME
+  kp_e2e.py --target wine --exe ... screenshot --out docs/screenshot-wine.png
+  kp_e2e.py --target native --exe ... demo --out shot.png
+  kp_e2e.py list
+
+Exit codes: 0 all passed (demo: the program's exit code), 1 a check failed,
+2 the harness could not run, 77 the target cannot run here at all (no Wine),
+124 the program did not end after its window was closed (demo)."""
+
+import argparse
+import os
+import signal
+import sys
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from kpe2e.checks import CHECKS  # noqa: E402
+from kpe2e.demo import demo_scenario, screenshot_scenario  # noqa: E402
+from kpe2e.session import Session  # noqa: E402
+from kpe2e.targets import Skip, make_target  # noqa: E402
+
+EXIT_FAIL, EXIT_ERROR, EXIT_SKIP, EXIT_NO_EXIT = 1, 2, 77, 124
+
+
+class Interrupted(BaseException):
+    """The harness's own deadline passed or it was asked to stop; a
+    BaseException so that no check catches it and every cleanup still runs."""
+
+
+def log(msg):
+    print("[e2e %s] %s" % (time.strftime("%H:%M:%S"), msg), flush=True)
+
+
+def _on_signal(signum, frame):
+    raise Interrupted("deadline passed" if signum == signal.SIGALRM
+                      else "stopped by signal %d" % signum)
+
+
+def parse_args(argv):
+    p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    p.add_argument("--target", choices=("wine", "native"), default="wine")
+    p.add_argument("--exe", help="the program: kelvane-paint.exe (wine) or kelvane-paint")
+    p.add_argument("--wineprefix", help="Wine prefix to create once and reuse "
+                   "(default: e2e-wineprefix beside the exe)")
+    p.add_argument("--work-dir", help="logs and failure pictures (default: e2e-<target> "
+                   "beside the exe)")
+    p.add_argument("--timeout", type=float, default=170,
+                   help="seconds before the harness gives up and cleans up")
+    sub = p.add_subparsers(dest="command", required=True)
+    sub.add_parser("list", help="names of the checks")
+    sub.add_parser("prepare", help="start the target once (creates the Wine prefix)")
+    c = sub.add_parser("check", help="run checks (all by default)")
+    c.add_argument("names", nargs="*")
+    s = sub.add_parser("screenshot", help="draw the README picture, check it, save a PNG")
+    s.add_argument("--out", required=True)
+    d = sub.add_parser("demo", help="show the program: drag, right click, drag; save a PNG; "
+                       "close; exit with the program's exit code")
+    d.add_argument("--out", required=True)
+    d.add_argument("program_args", nargs="*", help="arguments for the program (after --)")
+    args = p.parse_args(argv)
+    if args.command != "list" and not args.exe:
+        p.error("--exe is required")
+    return args
+
+
+def save_failure_picture(session, work_dir, name):
+    """The client area of whatever instance is still on screen, for debugging."""
+    try:
+        wins = session.x.top_level_windows()
+        if not wins:
+            return None
+        off = session.target.client_offset
+        g = wins[0].get_geometry()
+        pic = session.x.grab(wins[0], off[0], off[1], g.width - off[0], g.height - off[1])
+        path = os.path.join(work_dir, "%s-failure.png" % name)
+        pic.to_png(path)
+        return path
+    except Exception:
+        return None
+
+
+def run_checks(session, names, work_dir):
+    failed = []
+    for name in names:
+        t0 = time.monotonic()
+        try:
+            summary = CHECKS[name](session)
+            log("PASS %s (%.1f s): %s" % (name, time.monotonic() - t0, summary))
+        except AssertionError as e:
+            picture = save_failure_picture(session, work_dir, name)
+            log("FAIL %s (%.1f s): %s%s" % (name, time.monotonic() - t0, e,
+                                            " [picture: %s]" % picture if picture else ""))
+            failed.append(name)
+        except Exception:
+            picture = save_failure_picture(session, work_dir, name)
+            log("ERROR %s (%.1f s):\n%s%s" % (name, time.monotonic() - t0,
+                                              traceback.format_exc(),
+                                              " [picture: %s]" % picture if picture else ""))
+            failed.append(name)
+        finally:
+            # Each check leaves nothing running for the next one.
+            for program in session.target.programs:
+                program.stop()
+            session.target.programs = []
+            session.x.release_all()
+    return failed
+
+
+def main(argv):
+    args = parse_args(argv)
+    if args.command == "list":
+        print("\n".join(CHECKS))
+        return 0
+    if args.command == "check":
+        unknown = [n for n in args.names if n not in CHECKS]
+        if unknown:
+            print("unknown check(s): %s; known: %s" % (", ".join(unknown), ", ".join(CHECKS)))
+            return EXIT_ERROR
+    exe_dir = os.path.dirname(os.path.abspath(args.exe))
+    work_dir = os.path.abspath(args.work_dir or os.path.join(exe_dir, "e2e-" + args.target))
+    os.makedirs(work_dir, exist_ok=True)
+
+    for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP, signal.SIGALRM):
+        signal.signal(sig, _on_signal)
+    signal.setitimer(signal.ITIMER_REAL, args.timeout)
+
+    target = make_target(args.target, args.exe, work_dir, log, args.wineprefix)
+    t_start = time.monotonic()
+    code = EXIT_ERROR
+    session = None
+    try:
+        if hasattr(target, "check_available"):
+            target.check_available()
+        with Session(target, log) as session:
+            if args.command == "prepare":
+                app = session.launch()
+                session.finish(app)
+                code = 0
+            elif args.command == "check":
+                names = args.names or list(CHECKS)
+                failed = run_checks(session, names, work_dir)
+                log("%d of %d check(s) passed" % (len(names) - len(failed), len(names)))
+                code = EXIT_FAIL if failed else 0
+            elif args.command == "screenshot":
+                app = session.launch()
+                try:
+                    pic, summary = screenshot_scenario(app)
+                    os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)
+                    pic.to_png(args.out)
+                    log("saved %s (%dx%d): %s" % (args.out, pic.width, pic.height, summary))
+                    code = 0
+                except AssertionError as e:
+                    save_failure_picture(session, work_dir, "screenshot")
+                    log("FAIL screenshot: %s" % e)
+                    code = EXIT_FAIL
+                finally:
+                    session.finish(app)
+            elif args.command == "demo":
+                app = session.launch(args.program_args)
+                pic = demo_scenario(app)
+                os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)
+                pic.to_png(args.out)
+                log("saved %s (%dx%d)" % (args.out, pic.width, pic.height))
+                program_code = app.close()
+                if program_code is None:
+                    log("the program did not end after WM_DELETE_WINDOW")
+                    code = EXIT_NO_EXIT
+                else:
+                    log("the program exited with code %d" % program_code)
+                    code = program_code
+                session.finish(app)
+        for problem in session.problems:
+            log("CLEANUP PROBLEM: %s" % problem)
+        if session.problems and code == 0:
+            code = EXIT_FAIL
+    except Skip as e:
+        print("SKIP: %s" % e, flush=True)
+        code = EXIT_SKIP
+    except Interrupted as e:
+        log("ABORTED: %s; everything started has been stopped" % e)
+        code = EXIT_ERROR
+    except Exception:
+        log("ERROR:\n%s" % traceback.format_exc())
+        code = EXIT_ERROR
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+    log("done in %.1f s" % (time.monotonic() - t_start))
+    return code
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

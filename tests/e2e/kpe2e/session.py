@@ -1,0 +1,282 @@
+"""A run of the program on a private X server: starting it, finding its
+window, driving it with real input and reading its client area back."""
+
+import time
+
+from .oracle import ExpectedCanvas, pens_for_interval
+from .picture import WHITE, rgb_hex
+from .waiting import WaitTimeout, wait_for
+from .xserver import Xvfb, XClient
+
+# How long the harness waits for the program's reactions. Generous, because
+# the machine may be shared and busy; waits end as soon as the result shows.
+MAP_TIMEOUT = 40
+DRAW_TIMEOUT = 10
+EXIT_TIMEOUT = 15
+# Pause between the moves of a drag that is expected to draw nothing, so that
+# each move reaches the program as its own message even then (moves that draw
+# are paced by waiting for their pixels instead).
+IDLE_MOVE_PACE = 0.03
+
+
+def describe_differences(diffs, limit=8):
+    shown = ", ".join("(%d,%d) is %s, expected %s" % (x, y, rgb_hex(a), rgb_hex(b))
+                      for x, y, a, b in diffs[:limit])
+    more = "" if len(diffs) <= limit else " and %d more" % (len(diffs) - limit)
+    return "%d pixel(s) differ: %s%s" % (len(diffs), shown, more)
+
+
+class App:
+    """The program's window and what can be done to it, in client coordinates."""
+
+    def __init__(self, session, program, window):
+        self.session = session
+        self.x = session.x
+        self.program = program
+        self.window = window
+        self.offset = session.target.client_offset
+        self.expected_size = session.target.client_size
+
+    # ------------------------------------------------------------- geometry
+
+    def client_size(self):
+        _, _, w, h = self.x.geometry(self.window)
+        return w - self.offset[0], h - self.offset[1]
+
+    def origin(self):
+        """The client area's top-left pixel in root coordinates."""
+        x, y, _, _ = self.x.geometry(self.window)
+        return x + self.offset[0], y + self.offset[1]
+
+    # --------------------------------------------------------------- pixels
+
+    def grab(self, x=0, y=0, width=None, height=None):
+        """The client area (or a rectangle of it), as a Picture in client coordinates.
+
+        Read from the root window, that is from what the screen shows there:
+        reading the program's own window would give undefined pixels where
+        another window covers it."""
+        cw, ch = self.client_size()
+        width = cw - x if width is None else width
+        height = ch - y if height is None else height
+        ox, oy = self.origin()
+        pic = self.x.grab(self.x.root, ox + x, oy + y, width, height)
+        pic.ox, pic.oy = x, y
+        return pic
+
+    def wait_picture(self, expected, timeout=DRAW_TIMEOUT, what="the expected picture"):
+        """Waits until the whole client area shows `expected` ({(x, y): colour}
+        of the non-white pixels, or a Picture) and returns the picture."""
+        def probe():
+            pic = self.grab()
+            if not isinstance(expected, dict) and (pic.width, pic.height) != (
+                    expected.width, expected.height):
+                return False, "client area %dx%d" % (pic.width, pic.height)
+            diffs = pic.differences(expected)
+            return (not diffs, pic if not diffs else describe_differences(diffs))
+        return wait_for(probe, timeout, what, interval=0.03)
+
+    def wait_pixels(self, pixels, colour, timeout=DRAW_TIMEOUT, what=None):
+        """Waits until every one of `pixels` (inside the client area) shows colour."""
+        cw, ch = self.client_size()
+        pts = [p for p in pixels if 0 <= p[0] < cw and 0 <= p[1] < ch]
+        if not pts:
+            return
+        x0 = min(p[0] for p in pts)
+        y0 = min(p[1] for p in pts)
+        x1 = max(p[0] for p in pts)
+        y1 = max(p[1] for p in pts)
+
+        def probe():
+            pic = self.grab(x0, y0, x1 - x0 + 1, y1 - y0 + 1)
+            wrong = [p for p in pts if pic.get(*p) != colour]
+            return (not wrong, "%d of %d pixels not yet %s, e.g. %s"
+                    % (len(wrong), len(pts), rgb_hex(colour), wrong[:3]))
+        wait_for(probe, timeout, what or "%d pixels to turn %s" % (len(pts), rgb_hex(colour)))
+
+    def wait_white(self, timeout=MAP_TIMEOUT):
+        def probe():
+            pic = self.grab()
+            others = pic.colours() - {WHITE}
+            return (not others, "%dx%d, colours %s" % (
+                pic.width, pic.height, ", ".join(rgb_hex(c) for c in sorted(others)[:4])))
+        wait_for(probe, timeout, "the client area to be all white")
+
+    # ---------------------------------------------------------------- input
+
+    def move(self, x, y):
+        ox, oy = self.origin()
+        self.x.move(ox + x, oy + y)
+
+    def press(self, button=1):
+        self.x.button(button, True)
+
+    def release(self, button=1):
+        self.x.button(button, False)
+
+    def click(self, x, y, button=1):
+        """Moves to (x, y), then presses and releases the button there."""
+        self.move(x, y)
+        self.press(button)
+        self.release(button)
+
+    def draw_stroke(self, canvas, points, pen):
+        """A left drag through `points` that must draw: press at points[0], then
+        one move per further point. After each move the harness waits for that
+        segment's pixels, so no move is merged with the next; the expected
+        picture in `canvas` is updated as it goes."""
+        self.move(*points[0])
+        self.press(1)
+        canvas.press(points[0])
+        try:
+            for p in points[1:]:
+                before = canvas.pixels.copy()
+                pixels = canvas.segment(p, pen)
+                if all(before.get(q) == pen.rgb for q in pixels):
+                    raise ValueError("segment to %s adds no new pixel: the harness could not "
+                                     "tell when it has been drawn" % (p,))
+                self.move(*p)
+                self.wait_pixels(pixels, pen.rgb, what="the segment to %s in %s" % (p, pen))
+        finally:
+            self.release(1)
+
+    def draw_stroke_after_pen_change(self, canvas, points, t_before, press=True):
+        """Like draw_stroke, for the first stroke after a right click whose pen
+        is not known exactly: the click happened at or after t_before, and it
+        has been handled by the time the first segment shows. With
+        press=False the left button is already down and the canvas's current
+        position is points[0]: the drag goes on. Returns (pen, candidates):
+        the pen that matched and every pen that was possible."""
+        if press:
+            self.move(*points[0])
+            self.press(1)
+        try:
+            candidates = {}
+
+            def first_segment():
+                candidates.update(pens_for_interval(t_before, time.time()))
+                cw, ch = self.client_size()
+                for pen in candidates.values():
+                    trial = ExpectedCanvas()
+                    trial.press(points[0])
+                    pixels = [p for p in trial.segment(points[1], pen)
+                              if 0 <= p[0] < cw and 0 <= p[1] < ch]
+                    xs = [p[0] for p in pixels]
+                    ys = [p[1] for p in pixels]
+                    pic = self.grab(min(xs), min(ys), max(xs) - min(xs) + 1,
+                                    max(ys) - min(ys) + 1)
+                    if all(pic.get(*p) == pen.rgb for p in pixels):
+                        return pen
+                return None
+
+            self.move(*points[1])
+            try:
+                pen = wait_for(first_segment, DRAW_TIMEOUT,
+                               "the first segment after the right click in one of the "
+                               "generator's pens")
+            except WaitTimeout as e:
+                pens = ", ".join("%d: %s" % (s, p) for s, p in sorted(candidates.items()))
+                raise WaitTimeout("%s; candidate pens were %s" % (e, pens))
+            canvas.press(points[0])
+            canvas.segment(points[1], pen)
+            for p in points[2:]:
+                pixels = canvas.segment(p, pen)
+                self.move(*p)
+                self.wait_pixels(pixels, pen.rgb, what="the segment to %s in %s" % (p, pen))
+            return pen, dict(candidates)
+        finally:
+            self.release(1)
+
+    def idle_drag(self, points, buttons=(1,), keys=()):
+        """A drag that must not draw: keys held, then the buttons pressed in
+        order at points[0], moves through the rest, everything released in
+        reverse order. Moves are paced, since no pixels can show that they
+        have arrived."""
+        for k in keys:
+            self.x.key(k, True)
+        try:
+            self.move(*points[0])
+            for b in buttons:
+                self.press(b)
+            for p in points[1:]:
+                time.sleep(IDLE_MOVE_PACE)
+                self.move(*p)
+            time.sleep(IDLE_MOVE_PACE)
+        finally:
+            for b in reversed(buttons):
+                self.release(b)
+            for k in reversed(keys):
+                self.x.key(k, False)
+
+    # ------------------------------------------------------------- closing
+
+    def close(self, timeout=EXIT_TIMEOUT):
+        """Closes the window as a window manager's close button does and waits
+        for the process to end; returns its exit code (None if it did not end)."""
+        self.x.close_window(self.window)
+        return self.program.wait(timeout)
+
+
+class Session:
+    """Xvfb, the target's preparation and an X connection, torn down in
+    reverse order whatever happens."""
+
+    def __init__(self, target, log, screen="1280x1024x24"):
+        self.target = target
+        self.log = log
+        self.xvfb = Xvfb(screen)
+        self.x = None
+        self.problems = []
+
+    def __enter__(self):
+        try:
+            display = self.xvfb.start()
+            self.log("Xvfb on %s" % display)
+            self.x = XClient(display)
+            self.target.setup(display)
+        except BaseException:
+            self.__exit__(None, None, None)
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        try:
+            self.problems += self.target.teardown()
+        finally:
+            try:
+                if self.x is not None:
+                    self.x.close()
+            except Exception:
+                pass
+            finally:
+                self.x = None
+                self.xvfb.stop()
+        return False
+
+    def launch(self, args=(), wait_white=True):
+        """Starts the program and waits for its window (and, by default, for its
+        client area to be white)."""
+        program = self.target.launch(args)
+        window = self.x.find_window(pid=program.pid, timeout=MAP_TIMEOUT,
+                                    exited=program.exit_code)
+        app = App(self, program, window)
+        if wait_white:
+            app.wait_white()
+        return app
+
+    def finish(self, app):
+        """Ends an instance that a check did not close itself."""
+        self.x.release_all()
+        if app.program.exit_code() is None:
+            try:
+                app.close(timeout=5)
+            except Exception:
+                pass
+        app.program.stop()
+        # The next instance must not find this one's window.
+        try:
+            wait_for(lambda: not self.x.exists(app.window) or
+                     app.window not in self.x.top_level_windows(), 10,
+                     "the closed window to disappear")
+        except WaitTimeout:
+            pass

@@ -1,0 +1,225 @@
+"""The two ways of running the program: the Windows build under Wine and the
+native Linux build. Each knows how to prepare, start and clean up after the
+program, and what client area a 600 x 500 window has there."""
+
+import fcntl
+import os
+import shutil
+import subprocess
+import time
+
+from . import processes
+
+
+class Skip(Exception):
+    """The target cannot run on this machine at all (reported, exit code 77)."""
+
+
+class Program:
+    """One running instance of the program."""
+
+    def __init__(self, proc, argv):
+        self.proc = proc
+        self.argv = argv
+
+    @property
+    def pid(self):
+        return self.proc.pid
+
+    def exit_code(self):
+        return self.proc.poll()
+
+    def wait(self, timeout):
+        try:
+            return self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def stop(self):
+        processes.stop_group(self.proc)
+
+
+class Target:
+    name = None
+    # Client area of a 600 x 500 overlapped window.
+    client_size = None
+    # Where the client area lies inside the top-level X window.
+    client_offset = (0, 0)
+
+    def __init__(self, exe, work_dir, log):
+        self.exe = os.path.abspath(exe)
+        self.work_dir = work_dir
+        self.log = log
+        self.display = None
+        self.programs = []
+
+    def setup(self, display):
+        self.display = display
+
+    def env(self):
+        raise NotImplementedError
+
+    def argv(self, args):
+        raise NotImplementedError
+
+    def launch(self, args=()):
+        argv = self.argv(list(args))
+        out = open(os.path.join(self.work_dir, "program-%d.log" % (len(self.programs) + 1)), "wb")
+        try:
+            proc = processes.start(argv, env=self.env(), stdin=subprocess.DEVNULL, stdout=out,
+                                   stderr=subprocess.STDOUT)
+        finally:
+            out.close()
+        program = Program(proc, argv)
+        self.programs.append(program)
+        return program
+
+    def teardown(self):
+        """Stops whatever is still running; returns a list of problems found."""
+        for p in self.programs:
+            p.stop()
+        self.programs = []
+        return []
+
+
+class NativeTarget(Target):
+    """The Linux build: an SDL2 program that opens an X window of its own."""
+
+    name = "native"
+    # Windows 10 metrics at 96 DPI: 8 px frame each side, 31 px at the top.
+    client_size = (584, 461)
+
+    def setup(self, display):
+        super().setup(display)
+        if not os.access(self.exe, os.X_OK):
+            raise RuntimeError("not an executable program: %s" % self.exe)
+
+    def env(self):
+        env = dict(os.environ, DISPLAY=self.display)
+        env.setdefault("SDL_VIDEODRIVER", "x11")
+        env.setdefault("SDL_AUDIODRIVER", "dummy")
+        env.pop("WAYLAND_DISPLAY", None)
+        return env
+
+    def argv(self, args):
+        return [self.exe] + args
+
+
+class WineTarget(Target):
+    """The Windows build under Wine, in a prefix of the harness's own that is
+    created once and then reused."""
+
+    name = "wine"
+    # Wine's default metrics: 4 px frame each side, 23 px at the top.
+    client_size = (592, 473)
+    STAMP = ".kp-e2e-ready"
+
+    def __init__(self, exe, work_dir, log, prefix):
+        super().__init__(exe, work_dir, log)
+        self.prefix = os.path.abspath(prefix)
+        self.lock_file = None
+        self.wine = shutil.which("wine")
+
+    def check_available(self):
+        if self.wine is None:
+            raise Skip("Wine is not installed (no `wine` on PATH): the Windows build cannot run")
+        for tool in ("wineserver", "wineboot"):
+            if shutil.which(tool) is None:
+                raise RuntimeError("wine is installed but `%s` is missing" % tool)
+
+    def env(self):
+        env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=self.prefix, WINEDEBUG="-all",
+                   # No Mono or Gecko installer dialogs.
+                   WINEDLLOVERRIDES="mscoree,mshtml=")
+        env.pop("WAYLAND_DISPLAY", None)
+        return env
+
+    def argv(self, args):
+        return [self.wine, self.exe] + args
+
+    def _wine_version(self):
+        return subprocess.run([self.wine, "--version"], capture_output=True, text=True,
+                              timeout=30).stdout.strip()
+
+    def setup(self, display):
+        super().setup(display)
+        if not os.path.isfile(self.exe):
+            raise RuntimeError("no such program: %s" % self.exe)
+        os.makedirs(os.path.dirname(self.prefix), exist_ok=True)
+        # One run at a time per prefix: a prefix has one wineserver, which
+        # must not be shared by two runs on different displays.
+        self.lock_file = open(self.prefix + ".lock", "w")
+        fcntl.flock(self.lock_file, fcntl.LOCK_EX)
+        self._kill_leftovers()
+        version = self._wine_version()
+        stamp = os.path.join(self.prefix, self.STAMP)
+        try:
+            with open(stamp) as f:
+                ready = f.read().strip() == version
+        except OSError:
+            ready = False
+        if not ready:
+            self.log("initialising the Wine prefix %s (%s), once" % (self.prefix, version))
+            t0 = time.monotonic()
+            self._run_tool([self.wine, "wineboot", "-i"], timeout=240)
+            self._run_tool(["wineserver", "-w"], timeout=120)
+            with open(stamp, "w") as f:
+                f.write(version + "\n")
+            self.log("prefix ready after %.1f s" % (time.monotonic() - t0))
+
+    def _run_tool(self, argv, timeout):
+        out = open(os.path.join(self.work_dir, "wine-setup.log"), "ab")
+        try:
+            proc = processes.start(argv, env=self.env(), stdin=subprocess.DEVNULL, stdout=out,
+                                   stderr=subprocess.STDOUT)
+        finally:
+            out.close()
+        try:
+            code = proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            processes.stop_group(proc)
+            raise RuntimeError("%s did not finish within %d s" % (" ".join(argv), timeout))
+        if code != 0:
+            raise RuntimeError("%s failed with code %d" % (" ".join(argv), code))
+
+    def _kill_leftovers(self):
+        left = processes.pids_with_env("WINEPREFIX", self.prefix)
+        if left:
+            self.log("stopping %d process(es) left in the prefix by an earlier run" % len(left))
+            processes.kill_pids(left)
+
+    def teardown(self):
+        problems = super().teardown()
+        if self.lock_file is None:
+            return problems
+        try:
+            try:
+                subprocess.run(["wineserver", "-k"], env=self.env(), timeout=20,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            except subprocess.TimeoutExpired:
+                problems.append("wineserver -k did not return within 20 s")
+            deadline = time.monotonic() + 10
+            while time.monotonic() < deadline and processes.pids_with_env(
+                    "WINEPREFIX", self.prefix):
+                time.sleep(0.05)
+            left = processes.pids_with_env("WINEPREFIX", self.prefix)
+            if left:
+                problems.append("Wine processes still running after wineserver -k: %s"
+                                % ", ".join(map(str, left)))
+                still = processes.kill_pids(left)
+                if still:
+                    problems.append("could not stop: %s" % ", ".join(map(str, still)))
+        finally:
+            self.lock_file.close()
+            self.lock_file = None
+        return problems
+
+
+def make_target(name, exe, work_dir, log, prefix=None):
+    if name == "wine":
+        if prefix is None:
+            prefix = os.path.join(os.path.dirname(os.path.abspath(exe)), "e2e-wineprefix")
+        return WineTarget(exe, work_dir, log, prefix)
+    if name == "native":
+        return NativeTarget(exe, work_dir, log)
+    raise ValueError("unknown target %r" % name)
