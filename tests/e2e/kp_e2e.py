@@ -70,39 +70,19 @@ def parse_args(argv):
     return args
 
 
-def save_failure_picture(session, work_dir, name):
-    """The client area of whatever instance is still on screen, for debugging."""
-    try:
-        wins = session.x.top_level_windows()
-        if not wins:
-            return None
-        off = session.target.client_offset
-        g = wins[0].get_geometry()
-        pic = session.x.grab(wins[0], off[0], off[1], g.width - off[0], g.height - off[1])
-        path = os.path.join(work_dir, "%s-failure.png" % name)
-        pic.to_png(path)
-        return path
-    except Exception:
-        return None
-
-
 def run_checks(session, names, work_dir):
     failed = []
     for name in names:
         t0 = time.monotonic()
+        session.failure_picture = os.path.join(work_dir, "%s-failure.png" % name)
         try:
             summary = CHECKS[name](session)
             log("PASS %s (%.1f s): %s" % (name, time.monotonic() - t0, summary))
         except AssertionError as e:
-            picture = save_failure_picture(session, work_dir, name)
-            log("FAIL %s (%.1f s): %s%s" % (name, time.monotonic() - t0, e,
-                                            " [picture: %s]" % picture if picture else ""))
+            log("FAIL %s (%.1f s): %s" % (name, time.monotonic() - t0, e))
             failed.append(name)
         except Exception:
-            picture = save_failure_picture(session, work_dir, name)
-            log("ERROR %s (%.1f s):\n%s%s" % (name, time.monotonic() - t0,
-                                              traceback.format_exc(),
-                                              " [picture: %s]" % picture if picture else ""))
+            log("ERROR %s (%.1f s):\n%s" % (name, time.monotonic() - t0, traceback.format_exc()))
             failed.append(name)
         finally:
             # Each check leaves nothing running for the next one.
@@ -149,6 +129,7 @@ def main(argv):
                 log("%d of %d check(s) passed" % (len(names) - len(failed), len(names)))
                 code = EXIT_FAIL if failed else 0
             elif args.command == "screenshot":
+                session.failure_picture = os.path.join(work_dir, "screenshot-failure.png")
                 app = session.launch()
                 try:
                     pic, summary = screenshot_scenario(app)
@@ -157,7 +138,7 @@ def main(argv):
                     log("saved %s (%dx%d): %s" % (args.out, pic.width, pic.height, summary))
                     code = 0
                 except AssertionError as e:
-                    save_failure_picture(session, work_dir, "screenshot")
+                    session.save_failure(app)
                     log("FAIL screenshot: %s" % e)
                     code = EXIT_FAIL
                 finally:

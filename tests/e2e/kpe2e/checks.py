@@ -278,18 +278,23 @@ def picture_survives_resize(session):
         steps = []
 
         def resize(nw, nh):
-            session.x.resize(app.window, nw + app.offset[0], nh + app.offset[1])
+            app.resize_client(nw, nh)
             wait_for(lambda: (app.client_size() == (nw, nh), "%dx%d" % app.client_size()), 10,
                      "the client area to become %dx%d" % (nw, nh))
             steps.append("%dx%d" % (nw, nh))
 
+        # Each enlargement grows one side at a time, so that the area to
+        # repaint is a strip that does not start at the client's origin.
         resize(200, 150)
         app.wait_picture(canvas.clipped(200, 150), what="the top-left corner of the picture")
+        resize(w, 150)
+        app.wait_picture(canvas.clipped(w, 150), what="the top strip after widening")
         resize(w, h)
         app.wait_picture(picture, what="the whole picture after enlarging again")
         # A stroke drawn while the window is large must come back when the
         # window is made small and large again.
         big_w, big_h = w + 160, h + 120
+        resize(big_w, h)
         resize(big_w, big_h)
         app.wait_picture(canvas.clipped(big_w, big_h), what="the picture in the larger window")
         app.draw_stroke(canvas, [(w - 40, h - 40), (big_w - 10, h - 40), (big_w - 10, big_h - 10),
@@ -297,6 +302,8 @@ def picture_survives_resize(session):
         large = expect_picture(app, canvas, "the picture with the stroke near the new edges")
         resize(w, h)
         app.wait_picture(canvas.clipped(w, h), what="the picture shrunk back")
+        resize(w, big_h)
+        app.wait_picture(canvas.clipped(w, big_h), what="the bottom strip after heightening")
         resize(big_w, big_h)
         back = app.wait_picture(large, what="the stroke near the far edges after enlarging")
         expect(back.same_as(large), "picture differs")

@@ -1,6 +1,7 @@
 """A run of the program on a private X server: starting it, finding its
 window, driving it with real input and reading its client area back."""
 
+import sys
 import time
 
 from .oracle import ExpectedCanvas, pens_for_interval
@@ -34,19 +35,26 @@ class App:
         self.x = session.x
         self.program = program
         self.window = window
-        self.offset = session.target.client_offset
-        self.expected_size = session.target.client_size
+        _, _, w, h = self.x.geometry(window)
+        self.frame = session.target.frame((w, h))
 
     # ------------------------------------------------------------- geometry
 
     def client_size(self):
         _, _, w, h = self.x.geometry(self.window)
-        return w - self.offset[0], h - self.offset[1]
+        left, top, right, bottom = self.frame
+        return w - left - right, h - top - bottom
 
     def origin(self):
         """The client area's top-left pixel in root coordinates."""
         x, y, _, _ = self.x.geometry(self.window)
-        return x + self.offset[0], y + self.offset[1]
+        return x + self.frame[0], y + self.frame[1]
+
+    def resize_client(self, width, height):
+        """Resizes the top-level X window so that the client area becomes
+        width x height, as a window manager would on a user's drag."""
+        left, top, right, bottom = self.frame
+        self.x.resize(self.window, width + left + right, height + top + bottom)
 
     # --------------------------------------------------------------- pixels
 
@@ -142,41 +150,51 @@ class App:
 
     def draw_stroke_after_pen_change(self, canvas, points, t_before, press=True):
         """Like draw_stroke, for the first stroke after a right click whose pen
-        is not known exactly: the click happened at or after t_before, and it
-        has been handled by the time the first segment shows. With
-        press=False the left button is already down and the canvas's current
-        position is points[0]: the drag goes on. Returns (pen, candidates):
-        the pen that matched and every pen that was possible."""
+        is not known beforehand: the click was sent at t_before or later, and
+        it has been handled before the first segment starts to show. So the
+        pen must be the generator's pen of one of the seconds from t_before
+        to the moment the first change is seen, and the segment must match
+        that pen exactly. With press=False the left button is already down
+        and the canvas's current position is points[0]: the drag goes on.
+        Returns (pen, candidates): the pen that matched and every pen that
+        was possible."""
         if press:
             self.move(*points[0])
             self.press(1)
         try:
-            candidates = {}
+            # Where the first segment can show, whatever the pen's width.
+            (x0, y0), (x1, y1) = points[0], points[1]
+            cw, ch = self.client_size()
+            box_x, box_y = max(min(x0, x1) - 5, 0), max(min(y0, y1) - 5, 0)
+            box = (box_x, box_y, min(max(x0, x1) + 5, cw - 1) - box_x + 1,
+                   min(max(y0, y1) + 5, ch - 1) - box_y + 1)
+            before = self.grab(*box)
+            self.move(*points[1])
 
-            def first_segment():
-                candidates.update(pens_for_interval(t_before, time.time()))
-                cw, ch = self.client_size()
+            def changed():
+                pic = self.grab(*box)
+                return time.time() if not pic.same_as(before) else None
+            seen = wait_for(changed, DRAW_TIMEOUT, "the first segment after the right click")
+            candidates = pens_for_interval(t_before, seen)
+
+            def matching():
+                pic = self.grab(*box)
                 for pen in candidates.values():
                     trial = ExpectedCanvas()
                     trial.press(points[0])
-                    pixels = [p for p in trial.segment(points[1], pen)
-                              if 0 <= p[0] < cw and 0 <= p[1] < ch]
-                    xs = [p[0] for p in pixels]
-                    ys = [p[1] for p in pixels]
-                    pic = self.grab(min(xs), min(ys), max(xs) - min(xs) + 1,
-                                    max(ys) - min(ys) + 1)
+                    pixels = [p for p in trial.segment(points[1], pen) if pic.contains(*p)]
                     if all(pic.get(*p) == pen.rgb for p in pixels):
                         return pen
                 return None
-
-            self.move(*points[1])
             try:
-                pen = wait_for(first_segment, DRAW_TIMEOUT,
-                               "the first segment after the right click in one of the "
-                               "generator's pens")
+                pen = wait_for(matching, DRAW_TIMEOUT,
+                               "the first segment after the right click to show exactly in "
+                               "the generator's pen of its second")
             except WaitTimeout as e:
                 pens = ", ".join("%d: %s" % (s, p) for s, p in sorted(candidates.items()))
-                raise WaitTimeout("%s; candidate pens were %s" % (e, pens))
+                shown = sorted(self.grab(*box).colours() - before.colours())
+                raise WaitTimeout("%s; candidate pens were %s; new colours shown: %s" % (
+                    e, pens, ", ".join(rgb_hex(c) for c in shown[:4])))
             canvas.press(points[0])
             canvas.segment(points[1], pen)
             for p in points[2:]:
@@ -227,6 +245,8 @@ class Session:
         self.xvfb = Xvfb(screen)
         self.x = None
         self.problems = []
+        # Where finish() saves the client area when a check fails.
+        self.failure_picture = None
 
     def __enter__(self):
         try:
@@ -264,9 +284,24 @@ class Session:
             app.wait_white()
         return app
 
+    def save_failure(self, app):
+        """Saves the client area of a failing check's instance, if it still runs."""
+        if self.failure_picture is None:
+            return
+        try:
+            if app.program.exit_code() is None:
+                app.grab().to_png(self.failure_picture)
+                self.log("client area at the failure saved to %s" % self.failure_picture)
+        except Exception:
+            pass
+
     def finish(self, app):
-        """Ends an instance that a check did not close itself."""
+        """Ends an instance that a check did not close itself. Called from a
+        check's finally clause: when the check is failing, the client area is
+        saved first, for whoever reads the failure."""
         self.x.release_all()
+        if sys.exc_info()[0] is not None:
+            self.save_failure(app)
         if app.program.exit_code() is None:
             try:
                 app.close(timeout=5)

@@ -43,8 +43,11 @@ class Target:
     name = None
     # Client area of a 600 x 500 overlapped window.
     client_size = None
-    # Where the client area lies inside the top-level X window.
-    client_offset = (0, 0)
+
+    def frame(self, window_size):
+        """(left, top, right, bottom): how far the top-level X window reaches
+        beyond the client area on each side, given the window's size."""
+        return (0, 0, 0, 0)
 
     def __init__(self, exe, work_dir, log):
         self.exe = os.path.abspath(exe)
@@ -89,6 +92,14 @@ class NativeTarget(Target):
     # Windows 10 metrics at 96 DPI: 8 px frame each side, 31 px at the top.
     client_size = (584, 461)
 
+    def frame(self, window_size):
+        # With no window manager the program may draw its own caption and
+        # frame into a window of the full outer size; otherwise its X window
+        # is the client area itself.
+        if tuple(window_size) == (600, 500):
+            return (8, 31, 8, 8)
+        return (0, 0, 0, 0)
+
     def setup(self, display):
         super().setup(display)
         if not os.access(self.exe, os.X_OK):
@@ -110,7 +121,9 @@ class WineTarget(Target):
     created once and then reused."""
 
     name = "wine"
-    # Wine's default metrics: 4 px frame each side, 23 px at the top.
+    # Wine's default metrics: 4 px frame each side, 23 px at the top. With no
+    # window manager Wine leaves the frame to one, and the X window of the
+    # top-level window is exactly its client area.
     client_size = (592, 473)
     STAMP = ".kp-e2e-ready"
 
