@@ -75,6 +75,7 @@ def run_checks(session, names, work_dir):
     for name in names:
         t0 = time.monotonic()
         session.failure_picture = os.path.join(work_dir, "%s-failure.png" % name)
+        session.target.log_label = name
         try:
             summary = CHECKS[name](session)
             log("PASS %s (%.1f s): %s" % (name, time.monotonic() - t0, summary))
@@ -130,6 +131,7 @@ def main(argv):
                 code = EXIT_FAIL if failed else 0
             elif args.command == "screenshot":
                 session.failure_picture = os.path.join(work_dir, "screenshot-failure.png")
+                session.target.log_label = "screenshot"
                 app = session.launch()
                 try:
                     pic, summary = screenshot_scenario(app)
@@ -144,6 +146,7 @@ def main(argv):
                 finally:
                     session.finish(app)
             elif args.command == "demo":
+                session.target.log_label = "demo"
                 app = session.launch(args.program_args)
                 pic = demo_scenario(app)
                 os.makedirs(os.path.dirname(os.path.abspath(args.out)), exist_ok=True)

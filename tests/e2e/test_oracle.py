@@ -11,7 +11,6 @@ from math import ceil
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from kpe2e import oracle  # noqa: E402
 from kpe2e.oracle import (BLACK_PEN, CAP_ROWS, ExpectedCanvas, Pen, UnmodelledSegment,  # noqa
                           cap, cosmetic_line, generator_draws, octant, pen_for_seed,
                           pens_for_interval, wide_segment)

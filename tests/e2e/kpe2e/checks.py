@@ -8,7 +8,7 @@ import time
 
 from . import pens
 from .oracle import BLACK_PEN, ExpectedCanvas
-from .picture import WHITE, rgb_hex
+from .picture import WHITE
 from .session import describe_differences
 from .waiting import wait_for
 

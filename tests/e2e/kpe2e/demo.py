@@ -28,10 +28,18 @@ def _spiral(cx, cy, turns, gap):
     return pts
 
 
-def _distinct(previous):
-    return lambda pen: pen.width >= 4 and all(
-        sum(abs(((pen.rgb >> s) & 255) - ((p.rgb >> s) & 255)) for s in (0, 8, 16)) > 150
-        for p in previous)
+def _channels(rgb):
+    return [(rgb >> s) & 255 for s in (16, 8, 0)]
+
+
+def _pleasant(previous):
+    """A pen for the picture: wide, neither too dark nor too pale, and far
+    from the colours already used."""
+    def want(pen):
+        c = _channels(pen.rgb)
+        return pen.width >= 4 and 200 < sum(c) < 600 and max(c) - min(c) > 90 and all(
+            sum(abs(a - b) for a, b in zip(c, _channels(p.rgb))) > 200 for p in previous)
+    return want
 
 
 def screenshot_scenario(app):
@@ -43,10 +51,10 @@ def screenshot_scenario(app):
     app.draw_stroke(canvas, _wave(30, w - 30, 90, 40, 180), BLACK_PEN)
     app.draw_stroke(canvas, _wave(30, w - 30, 150, 25, 120, step=6), BLACK_PEN)
     used = []
-    for stroke in (_spiral(170, 300, 3, 14),
+    for stroke in (_spiral(160, 330, 4, 12),
                    [(330, 430), (330, 380), (380, 380), (380, 330), (430, 330), (430, 280),
                     (480, 280), (480, 230), (530, 230), (530, 430), (330, 430)]):
-        pens.await_second(_distinct(used))
+        pens.await_second(_pleasant(used), max_ahead=20)
         t_before = time.time()
         app.click(w - 20, h - 20, button=3)
         pen, _ = app.draw_stroke_after_pen_change(canvas, stroke, t_before)

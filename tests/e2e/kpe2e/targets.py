@@ -55,6 +55,8 @@ class Target:
         self.log = log
         self.display = None
         self.programs = []
+        # Names the log files of the instances started next.
+        self.log_label = "program"
 
     def setup(self, display):
         self.display = display
@@ -67,7 +69,8 @@ class Target:
 
     def launch(self, args=()):
         argv = self.argv(list(args))
-        out = open(os.path.join(self.work_dir, "program-%d.log" % (len(self.programs) + 1)), "wb")
+        name = "%s-%d.log" % (self.log_label, len(self.programs) + 1)
+        out = open(os.path.join(self.work_dir, name), "wb")
         try:
             proc = processes.start(argv, env=self.env(), stdin=subprocess.DEVNULL, stdout=out,
                                    stderr=subprocess.STDOUT)
