@@ -37,8 +37,8 @@ def _pleasant(previous):
     from the colours already used."""
     def want(pen):
         c = _channels(pen.rgb)
-        return pen.width >= 4 and 200 < sum(c) < 600 and max(c) - min(c) > 90 and all(
-            sum(abs(a - b) for a, b in zip(c, _channels(p.rgb))) > 200 for p in previous)
+        return pen.width >= 4 and 200 < sum(c) < 600 and max(c) - min(c) > 60 and all(
+            sum(abs(a - b) for a, b in zip(c, _channels(p.rgb))) > 150 for p in previous)
     return want
 
 
@@ -54,7 +54,7 @@ def screenshot_scenario(app):
     for stroke in (_spiral(160, 330, 4, 12),
                    [(330, 430), (330, 380), (380, 380), (380, 330), (430, 330), (430, 280),
                     (480, 280), (480, 230), (530, 230), (530, 430), (330, 430)]):
-        pens.await_second(_pleasant(used), max_ahead=20)
+        pens.await_second(_pleasant(used), max_ahead=8)
         t_before = time.time()
         app.click(w - 20, h - 20, button=3)
         pen, _ = app.draw_stroke_after_pen_change(canvas, stroke, t_before)
