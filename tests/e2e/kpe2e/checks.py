@@ -177,7 +177,7 @@ def right_click_changes_pen(session):
         # pen; each stroke's pen is the one of its click's second.
         for want, stroke in ((pens.wide, [(40, 40), (200, 40), (200, 150), (60, 150)]),
                              (pens.cosmetic, [(60, 380), (240, 380), (240, 440), (100, 440)])):
-            second = pens.await_second(want)
+            second = pens.await_second(want, max_ahead=8)
             t_before = time.time()
             app.click(520, 440, button=3)
             pen, candidates = app.draw_stroke_after_pen_change(canvas, stroke, t_before)
