@@ -1,0 +1,100 @@
+// What the host reports becomes queued messages and invalidation, as Windows
+// would produce them. Reports about dead windows are ignored.
+#include "host_events.h"
+
+#include "user_internal.h"
+#include "window_state.h"
+
+namespace kp::user {
+
+namespace {
+
+POINT ClientToScreen(const Window &w, int x, int y)
+{
+    return POINT{w.windowRect.left + kBorderSide + x, w.windowRect.top + kBorderTop + y};
+}
+
+bool IsButtonMessage(UINT message)
+{
+    return message >= WM_LBUTTONDOWN && message <= WM_XBUTTONDBLCLK && message != WM_MOUSEWHEEL;
+}
+
+}  // namespace
+
+void HostMouseMove(HWND hwnd, int x, int y, WPARAM keys)
+{
+    Window *w = FromHandle(hwnd);
+    if (w == nullptr)
+        return;
+    PostInput(*w, WM_MOUSEMOVE, keys, MAKELPARAM(x, y), ClientToScreen(*w, x, y));
+}
+
+void HostMouseButton(HWND hwnd, UINT message, int x, int y, WPARAM keys)
+{
+    // For the X buttons keys carries the button (XBUTTON1/XBUTTON2) in its
+    // high word, as the message's wParam does.
+    Window *w = FromHandle(hwnd);
+    if (w == nullptr || !IsButtonMessage(message))
+        return;
+    PostInput(*w, message, keys, MAKELPARAM(x, y), ClientToScreen(*w, x, y));
+}
+
+void HostExposed(HWND hwnd, const RECT &rect)
+{
+    if (Window *w = FromHandle(hwnd))
+        Invalidate(*w, &rect, true);
+}
+
+void HostResized(HWND hwnd, int clientWidth, int clientHeight)
+{
+    Window *w = FromHandle(hwnd);
+    if (w == nullptr || w->state == WindowState::Minimized)
+        return;
+    int oldWidth = w->clientWidth, oldHeight = w->clientHeight;
+    if (clientWidth == oldWidth && clientHeight == oldHeight)
+        return;
+    w->windowRect.right = w->windowRect.left + clientWidth + kNonClientWidth;
+    w->windowRect.bottom = w->windowRect.top + clientHeight + kNonClientHeight;
+    if (w->state == WindowState::Normal)
+        w->normalRect = w->windowRect;
+    ApplyClientSize(*w, clientWidth, clientHeight, SizeTypeOf(w->state));
+    if ((w = FromHandle(hwnd)) != nullptr)
+        InvalidateAfterResize(*w, oldWidth, oldHeight);
+}
+
+void HostMinimized(HWND hwnd)
+{
+    Window *w = FromHandle(hwnd);
+    if (w && w->state != WindowState::Minimized)
+        ChangeState(hwnd, WindowState::Minimized, 0, 0, false);
+}
+
+void HostRestored(HWND hwnd, int clientWidth, int clientHeight)
+{
+    if (FromHandle(hwnd))
+        ChangeState(hwnd, WindowState::Normal, clientWidth, clientHeight, false);
+}
+
+void HostMaximized(HWND hwnd, int clientWidth, int clientHeight)
+{
+    if (FromHandle(hwnd))
+        ChangeState(hwnd, WindowState::Maximized, clientWidth, clientHeight, false);
+}
+
+void HostCloseRequested(HWND hwnd)
+{
+    if (FromHandle(hwnd))
+        PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+void ResetForNewProcess()
+{
+    // Host windows are not touched: the host they came from may be gone.
+    ForgetWindows();
+    ForgetClasses();
+    CurrentQueue().Clear();
+    ResetShowDefault();
+    ResetDefaultPlacement();
+}
+
+}  // namespace kp::user

@@ -1,0 +1,161 @@
+// Invalidation, painting and window DCs.
+#include <windows.h>
+
+#include <cstring>
+
+#include "../gdi/gdi_internal.h"
+#include "user_internal.h"
+
+namespace kp::user {
+
+namespace {
+
+// A DC on w's client pixels clipped to the given rectangles; an empty list
+// (nothing to paint, or a minimized window) clips everything away.
+HDC MakeClientDC(Window &w, const RECT *clip, int clipCount)
+{
+    host::Host *host = host::CurrentHost();
+    if (host == nullptr || w.hostWindow == nullptr)
+        return nullptr;
+    Surface surface = host->ClientSurface(w.hostWindow);
+    static const RECT kNothing = {0, 0, 0, 0};
+    if (clipCount == 0 || RectEmpty(ClientRectOf(w)))
+        return gdi::CreateWindowDC(surface, &kNothing, 1);
+    return gdi::CreateWindowDC(surface, clip, clipCount);
+}
+
+void InvalidateAll(bool erase)
+{
+    for (int i = 0; i < kMaxWindows; ++i) {
+        Window *w = WindowAt(i);
+        if (w->used)
+            Invalidate(*w, nullptr, erase);
+    }
+}
+
+}  // namespace
+
+}  // namespace kp::user
+
+using namespace kp::user;
+
+BOOL WINAPI InvalidateRect(HWND hwnd, const RECT *rect, BOOL erase)
+{
+    if (hwnd == nullptr) {
+        // As on Windows: a null window means every window.
+        InvalidateAll(erase != FALSE);
+        return TRUE;
+    }
+    if (hwnd == DesktopHandle())
+        return TRUE;
+    Window *w = FromHandle(hwnd);
+    if (w == nullptr)
+        return FALSE;
+    Invalidate(*w, rect, erase != FALSE);
+    return TRUE;
+}
+
+BOOL WINAPI ValidateRect(HWND hwnd, const RECT *rect)
+{
+    if (hwnd == nullptr) {
+        // Windows documents a null window here as invalidating (and erasing)
+        // every window.
+        InvalidateAll(true);
+        return TRUE;
+    }
+    Window *w = FromHandle(hwnd);
+    if (w == nullptr)
+        return FALSE;
+    if (rect == nullptr)
+        w->update.Clear();
+    else
+        w->update.Subtract(*rect);
+    if (w->update.Empty())
+        w->erasePending = false;
+    return TRUE;
+}
+
+BOOL WINAPI GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase)
+{
+    Window *w = FromHandle(hwnd);
+    if (w == nullptr)
+        return FALSE;
+    RECT bounds = w->update.Bounds();
+    if (rect)
+        *rect = bounds;
+    if (w->update.Empty())
+        return FALSE;
+    if (erase && w->erasePending) {
+        HDC hdc = MakeClientDC(*w, w->update.Rects(), w->update.Count());
+        LRESULT erased = SendMessageA(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
+        if (hdc)
+            kp::gdi::ReleaseWindowDC(hdc);
+        if ((w = FromHandle(hwnd)) != nullptr && erased)
+            w->erasePending = false;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI UpdateWindow(HWND hwnd)
+{
+    Window *w = FromHandle(hwnd);
+    if (w == nullptr)
+        return FALSE;
+    // Sent straight to the procedure, not through the queue.
+    if (w->visible && !w->update.Empty())
+        SendMessageA(hwnd, WM_PAINT, 0, 0);
+    return TRUE;
+}
+
+HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT ps)
+{
+    Window *w = FromHandle(hwnd);
+    if (w == nullptr || ps == nullptr)
+        return nullptr;
+
+    // Take the update region: from here on the window is valid.
+    UpdateRegion region = w->update;
+    bool erase = w->erasePending;
+    w->update.Clear();
+    w->erasePending = false;
+
+    std::memset(ps, 0, sizeof(*ps));
+    ps->rcPaint = region.Bounds();
+    ps->hdc = MakeClientDC(*w, region.Rects(), region.Count());
+    if (erase && !region.Empty()) {
+        LRESULT erased =
+            SendMessageA(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(ps->hdc), 0);
+        // fErase tells the painter the background still needs erasing.
+        ps->fErase = erased ? FALSE : TRUE;
+    }
+    return ps->hdc;
+}
+
+BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT *ps)
+{
+    if (ps == nullptr)
+        return FALSE;
+    if (ps->hdc)
+        kp::gdi::ReleaseWindowDC(ps->hdc);
+    Window *w = FromHandle(hwnd);
+    kp::host::Host *host = kp::host::CurrentHost();
+    if (w && host && w->hostWindow && !RectEmpty(ps->rcPaint))
+        host->Present(w->hostWindow, ps->rcPaint);
+    return TRUE;
+}
+
+HDC WINAPI GetDC(HWND hwnd)
+{
+    // Only windows of this layer have pixels: there is no screen DC.
+    Window *w = FromHandle(hwnd);
+    if (w == nullptr)
+        return nullptr;
+    RECT client = ClientRectOf(*w);
+    return MakeClientDC(*w, &client, 1);
+}
+
+int WINAPI ReleaseDC(HWND hwnd, HDC hdc)
+{
+    (void)hwnd;
+    return kp::gdi::ReleaseWindowDC(hdc) ? 1 : 0;
+}
