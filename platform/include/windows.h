@@ -322,7 +322,10 @@ typedef struct tagPAINTSTRUCT {
 #define PS_SOLID 0
 #define PS_DASH 1
 #define PS_DOT 2
+#define PS_DASHDOT 3
+#define PS_DASHDOTDOT 4
 #define PS_NULL 5
+#define PS_INSIDEFRAME 6
 
 #define OBJ_PEN 1
 #define OBJ_BRUSH 2
@@ -331,6 +334,7 @@ typedef struct tagPAINTSTRUCT {
 #define OBJ_MEMDC 10
 
 #define SRCCOPY 0x00CC0020
+#define NOTSRCCOPY 0x00330008
 #define SRCPAINT 0x00EE0086
 #define SRCAND 0x008800C6
 #define SRCINVERT 0x00660046
@@ -341,6 +345,25 @@ typedef struct tagPAINTSTRUCT {
 #define WHITENESS 0x00FF0062
 
 #define CLR_INVALID 0xFFFFFFFF
+
+// System colours: (HBRUSH)(COLOR_xxx + 1) may stand for a brush.
+#define COLOR_SCROLLBAR 0
+#define COLOR_BACKGROUND 1
+#define COLOR_DESKTOP COLOR_BACKGROUND
+#define COLOR_ACTIVECAPTION 2
+#define COLOR_INACTIVECAPTION 3
+#define COLOR_MENU 4
+#define COLOR_WINDOW 5
+#define COLOR_WINDOWFRAME 6
+#define COLOR_MENUTEXT 7
+#define COLOR_WINDOWTEXT 8
+#define COLOR_CAPTIONTEXT 9
+#define COLOR_BTNFACE 15
+#define COLOR_3DFACE COLOR_BTNFACE
+#define COLOR_BTNSHADOW 16
+#define COLOR_GRAYTEXT 17
+#define COLOR_BTNTEXT 18
+#define COLOR_BTNHIGHLIGHT 20
 
 #define HGDI_ERROR ((HGDIOBJ)(LONG_PTR)-1)
 

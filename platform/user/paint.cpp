@@ -146,7 +146,10 @@ BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT *ps)
 
 HDC WINAPI GetDC(HWND hwnd)
 {
-    // Only windows of this layer have pixels: there is no screen DC.
+    // The screen DC has no pixels of its own here (only windows of this layer
+    // have pixels), but it has the display's format for compatible bitmaps.
+    if (hwnd == nullptr)
+        return kp::gdi::CreateWindowDC(kp::Surface{}, nullptr, 0);
     Window *w = FromHandle(hwnd);
     if (w == nullptr)
         return nullptr;

@@ -1,0 +1,204 @@
+// Pattern fills and copies between DCs.
+#include <algorithm>
+#include <cstring>
+
+#include "gdi_internal.h"
+#include "raster.h"
+
+using namespace kp::gdi;
+
+namespace {
+
+enum class PatternOp { Copy, Invert, InvertPattern, White, Black };
+
+bool PatternOpOf(DWORD rop, PatternOp *op)
+{
+    switch (rop) {
+    case PATCOPY:
+        *op = PatternOp::Copy;
+        return true;
+    case DSTINVERT:
+        *op = PatternOp::Invert;
+        return true;
+    case PATINVERT:
+        *op = PatternOp::InvertPattern;
+        return true;
+    case WHITENESS:
+        *op = PatternOp::White;
+        return true;
+    case BLACKNESS:
+        *op = PatternOp::Black;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Applies op with the DC's brush to [x, x + w) x [y, y + h), w and h >= 0.
+BOOL PatternFill(const DcData &dc, long x, long y, long w, long h, PatternOp op)
+{
+    Target t;
+    if (!TargetOf(dc, &t))
+        return TRUE;  // nothing visible to draw on
+    uint32_t brushPixel = 0;
+    bool needsBrush = op == PatternOp::Copy || op == PatternOp::InvertPattern;
+    if (needsBrush) {
+        COLORREF color;
+        if (!BrushColor(dc.brush, &color))
+            return TRUE;  // a hollow brush paints nothing
+        brushPixel = StoredPixel(t, color);
+    }
+    switch (op) {
+    case PatternOp::Copy:
+        FillOnTarget(t, x, y, x + w, y + h, brushPixel);
+        return TRUE;
+    case PatternOp::White:
+        FillOnTarget(t, x, y, x + w, y + h, 0x00FFFFFFu);
+        return TRUE;
+    case PatternOp::Black:
+        FillOnTarget(t, x, y, x + w, y + h, 0);
+        return TRUE;
+    default:
+        break;
+    }
+    const uint32_t xorWith = (op == PatternOp::Invert ? 0x00FFFFFFu : brushPixel);
+    for (int i = 0; i < t.clipCount; ++i) {
+        const RECT &c = t.clip[i];
+        long left = std::max(x, long(c.left)), right = std::min(x + w, long(c.right));
+        long top = std::max(y, long(c.top)), bottom = std::min(y + h, long(c.bottom));
+        for (long row = top; row < bottom; ++row) {
+            uint32_t *p = t.surface.pixels + size_t(row) * size_t(t.surface.stride);
+            for (long col = left; col < right; ++col)
+                p[col] ^= xorWith;
+        }
+    }
+    return TRUE;
+}
+
+enum class SourceOp { Copy, NotCopy, And, Or, Xor };
+
+bool SourceOpOf(DWORD rop, SourceOp *op)
+{
+    switch (rop) {
+    case SRCCOPY:
+        *op = SourceOp::Copy;
+        return true;
+    case NOTSRCCOPY:
+        *op = SourceOp::NotCopy;
+        return true;
+    case SRCAND:
+        *op = SourceOp::And;
+        return true;
+    case SRCPAINT:
+        *op = SourceOp::Or;
+        return true;
+    case SRCINVERT:
+        *op = SourceOp::Xor;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// One row of n pixels from src to dst; src and dst may overlap.
+void BlitRow(uint32_t *dst, const uint32_t *src, long n, SourceOp op, bool toMono)
+{
+    if (op == SourceOp::Copy && !toMono) {
+        std::memmove(dst, src, size_t(n) * sizeof(uint32_t));
+        return;
+    }
+    for (long i = 0; i < n; ++i) {
+        // Onto a monochrome bitmap, the source's background colour (white)
+        // becomes white and every other colour black.
+        uint32_t s = toMono ? (src[i] == 0x00FFFFFFu ? 0x00FFFFFFu : 0u) : src[i];
+        uint32_t d = dst[i];
+        switch (op) {
+        case SourceOp::Copy:
+            d = s;
+            break;
+        case SourceOp::NotCopy:
+            d = ~s & 0x00FFFFFFu;
+            break;
+        case SourceOp::And:
+            d &= s;
+            break;
+        case SourceOp::Or:
+            d |= s;
+            break;
+        case SourceOp::Xor:
+            d ^= s;
+            break;
+        }
+        dst[i] = d;
+    }
+}
+
+}  // namespace
+
+BOOL WINAPI PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop)
+{
+    Object *o = Lookup(hdc, Kind::Dc);
+    PatternOp op;
+    if (o == nullptr || !PatternOpOf(rop, &op))
+        return FALSE;
+    // A negative extent reaches to the left of x (or above y).
+    long left = w < 0 ? long(x) + w : x, top = h < 0 ? long(y) + h : y;
+    return PatternFill(o->dc, left, top, w < 0 ? -long(w) : w, h < 0 ? -long(h) : h, op);
+}
+
+BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop)
+{
+    Object *dstDc = Lookup(hdc, Kind::Dc);
+    if (dstDc == nullptr)
+        return FALSE;
+    PatternOp patternOp;
+    if (PatternOpOf(rop, &patternOp))
+        return cx > 0 && cy > 0 ? PatternFill(dstDc->dc, x, y, cx, cy, patternOp) : TRUE;
+    SourceOp op;
+    if (!SourceOpOf(rop, &op))
+        return FALSE;
+    Object *srcDc = Lookup(hdcSrc, Kind::Dc);
+    if (srcDc == nullptr)
+        return FALSE;
+    Target dst, src;
+    if (cx <= 0 || cy <= 0 || !TargetOf(dstDc->dc, &dst) || !TargetOf(srcDc->dc, &src))
+        return TRUE;
+
+    const long dx = long(x1) - x, dy = long(y1) - y;  // source = destination + (dx, dy)
+    const bool toMono = dst.mono && !src.mono;
+    for (int i = 0; i < dst.clipCount; ++i) {
+        for (int j = 0; j < src.clipCount; ++j) {
+            // Destination pixels inside both this clip piece and the source's.
+            const RECT &dc = dst.clip[i], &sc = src.clip[j];
+            long left = std::max({long(x), long(dc.left), long(sc.left) - dx});
+            long right = std::min({long(x) + cx, long(dc.right), long(sc.right) - dx});
+            long top = std::max({long(y), long(dc.top), long(sc.top) - dy});
+            long bottom = std::min({long(y) + cy, long(dc.bottom), long(sc.bottom) - dy});
+            if (left >= right || top >= bottom)
+                continue;
+            // Rows in the order that keeps an overlapping copy within one
+            // bitmap correct.
+            bool upwards = dst.surface.pixels == src.surface.pixels && dy < 0;
+            for (long k = 0; k < bottom - top; ++k) {
+                long row = upwards ? bottom - 1 - k : top + k;
+                uint32_t *d = dst.surface.pixels + size_t(row) * size_t(dst.surface.stride) + left;
+                const uint32_t *s =
+                    src.surface.pixels + size_t(row + dy) * size_t(src.surface.stride) + left + dx;
+                BlitRow(d, s, right - left, op, toMono);
+            }
+        }
+    }
+    return TRUE;
+}
+
+int WINAPI FillRect(HDC hdc, const RECT *rect, HBRUSH brush)
+{
+    Object *o = Lookup(hdc, Kind::Dc);
+    COLORREF color;
+    if (o == nullptr || rect == nullptr || !BrushColor(brush, &color))
+        return 0;
+    Target t;
+    if (TargetOf(o->dc, &t))
+        FillOnTarget(t, rect->left, rect->top, rect->right, rect->bottom, StoredPixel(t, color));
+    return 1;
+}
