@@ -103,10 +103,6 @@ bool SourceOpOf(DWORD rop, SourceOp *op)
 // One row of n pixels from src to dst; src and dst may overlap.
 void BlitRow(uint32_t *dst, const uint32_t *src, long n, SourceOp op, bool toMono)
 {
-    if (op == SourceOp::Copy && !toMono) {
-        std::memmove(dst, src, size_t(n) * sizeof(uint32_t));
-        return;
-    }
     for (long i = 0; i < n; ++i) {
         // Onto a monochrome bitmap, the source's background colour (white)
         // becomes white and every other colour black.
@@ -178,13 +174,30 @@ BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, in
                 continue;
             // Rows in the order that keeps an overlapping copy within one
             // bitmap correct.
-            bool upwards = dst.surface.pixels == src.surface.pixels && dy < 0;
+            const bool sameBitmap = dst.surface.pixels == src.surface.pixels;
+            const bool upwards = sameBitmap && dy < 0;
+            const size_t rowBytes = size_t(right - left) * sizeof(uint32_t);
+            if (op == SourceOp::Copy && !toMono && !sameBitmap) {
+                // The common case, WM_PAINT's copy from the canvas: plain rows.
+                uint32_t *d = dst.surface.pixels + size_t(top) * size_t(dst.surface.stride) + left;
+                const uint32_t *s =
+                    src.surface.pixels + size_t(top + dy) * size_t(src.surface.stride) + left + dx;
+                for (long k = top; k < bottom; ++k) {
+                    std::memcpy(d, s, rowBytes);
+                    d += dst.surface.stride;
+                    s += src.surface.stride;
+                }
+                continue;
+            }
             for (long k = 0; k < bottom - top; ++k) {
                 long row = upwards ? bottom - 1 - k : top + k;
                 uint32_t *d = dst.surface.pixels + size_t(row) * size_t(dst.surface.stride) + left;
                 const uint32_t *s =
                     src.surface.pixels + size_t(row + dy) * size_t(src.surface.stride) + left + dx;
-                BlitRow(d, s, right - left, op, toMono);
+                if (op == SourceOp::Copy && !toMono)
+                    std::memmove(d, s, rowBytes);
+                else
+                    BlitRow(d, s, right - left, op, toMono);
             }
         }
     }

@@ -20,7 +20,8 @@ long long CeilDiv(long long a, long long b)  // b > 0
 // the major axis, the end point left out, the minor coordinate the exact one
 // rounded to the nearest pixel with halves going to the smaller coordinate.
 // Exact diagonals count as y-major.
-PixelSet ModelLine(long x0, long y0, long x1, long y1)
+PixelSet ModelLine(long x0, long y0, long x1, long y1,
+                   const RECT &keep = {-1000, -1000, 1000, 1000})
 {
     PixelSet set;
     long long dx = x1 - x0, dy = y1 - y0;
@@ -30,21 +31,17 @@ PixelSet ModelLine(long x0, long y0, long x1, long y1)
     for (long long i = 0; i < n; ++i) {
         long long major = (xMajor ? x0 : y0) + (dMaj > 0 ? i : -i);
         long long minor = (xMajor ? y0 : x0) + CeilDiv(2 * dMin * i - n, 2 * n);
-        if (xMajor)
-            set.insert({int(major), int(minor)});
-        else
-            set.insert({int(minor), int(major)});
+        long long x = xMajor ? major : minor, y = xMajor ? minor : major;
+        if (x >= keep.left && x < keep.right && y >= keep.top && y < keep.bottom)
+            set.insert({int(x), int(y)});
     }
     return set;
 }
 
-PixelSet Inside(const PixelSet &set, int width, int height)
+// The model's pixels that fall on a width x height bitmap.
+PixelSet ModelInside(long x0, long y0, long x1, long y1, int width, int height)
 {
-    PixelSet in;
-    for (auto [x, y] : set)
-        if (x >= 0 && x < width && y >= 0 && y < height)
-            in.insert({x, y});
-    return in;
+    return ModelLine(x0, y0, x1, y1, RECT{0, 0, width, height});
 }
 
 void Line(HDC dc, long x0, long y0, long x1, long y1)
@@ -164,7 +161,7 @@ TEST(ThinLine, ClippedLineKeepsTheUnclippedPixels)
         long x0 = coord(), y0 = coord(), x1 = coord(), y1 = coord();
         Canvas c(w, h);
         Line(c.dc(), x0, y0, x1, y1);
-        ASSERT_EQ(c.Inked(), Inside(ModelLine(x0, y0, x1, y1), w, h))
+        ASSERT_EQ(c.Inked(), ModelInside(x0, y0, x1, y1, w, h))
             << "(" << x0 << ", " << y0 << ") to (" << x1 << ", " << y1 << ")";
     }
 }
@@ -180,7 +177,7 @@ TEST(ThinLine, LinesAlongEveryEdge)
     for (const auto &l : lines) {
         Canvas c(w, h);
         Line(c.dc(), l[0], l[1], l[2], l[3]);
-        EXPECT_EQ(c.Inked(), Inside(ModelLine(l[0], l[1], l[2], l[3]), w, h))
+        EXPECT_EQ(c.Inked(), ModelInside(l[0], l[1], l[2], l[3], w, h))
             << l[0] << "," << l[1] << " - " << l[2] << "," << l[3];
     }
 }
