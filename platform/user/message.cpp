@@ -111,7 +111,8 @@ MessageQueue &CurrentQueue()
     thread_local std::unique_ptr<MessageQueue> queue;
     if (!queue)
         queue = std::make_unique<MessageQueue>();
-    return *queue;
+    return *queue;  // NOLINT(clang-analyzer-cplusplus.NewDelete): the analyzer loses the
+                    // thread_local
 }
 
 DWORD MessageTime()
@@ -151,8 +152,7 @@ bool FindPaint(MessageQueue &queue, HWND filter, MSG *msg)
     return false;
 }
 
-bool TakeFromRing(MessageQueue &queue, MSG *msg, HWND filter, UINT minMsg, UINT maxMsg,
-                  UINT flags)
+bool TakeFromRing(MessageQueue &queue, MSG *msg, HWND filter, UINT minMsg, UINT maxMsg, UINT flags)
 {
     int index = queue.Find(filter, minMsg, maxMsg);
     if (index < 0)
@@ -176,8 +176,8 @@ bool Retrieve(MSG *msg, HWND filter, UINT minMsg, UINT maxMsg, UINT flags)
     // The quit request is a thread message: it ignores the range filter but
     // not a window filter.
     if (queue.quitPending && (filter == nullptr || filter == kThreadMessagesOnly)) {
-        *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, MessageTime(),
-                   queue.cursor};
+        *msg = MSG{nullptr, WM_QUIT,       static_cast<WPARAM>(queue.quitCode),
+                   0,       MessageTime(), queue.cursor};
         if (flags & PM_REMOVE)
             queue.quitPending = false;
         return true;
