@@ -1,0 +1,694 @@
+// The headless host: windows as pixel buffers, input from the test's inbox.
+#include "headless.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "../user/host_events.h"
+
+namespace kp::host {
+
+struct HostWindow {
+    HWND hwnd = nullptr;
+    std::string title;
+    ShowState state = ShowState::Hidden;
+
+    // The client pixels: width x height of a buffer capacityWidth pixels wide
+    // (the stride) and capacityHeight rows high.
+    std::vector<uint32_t> pixels;
+    int capacityWidth = 0;
+    int capacityHeight = 0;
+    int width = 0;
+    int height = 0;
+
+    // The client size of the normal (not minimized, not maximized) window,
+    // which a restore goes back to.
+    int normalWidth = 0;
+    int normalHeight = 0;
+};
+
+struct HeadlessHost::Event {
+    enum class Kind {
+        Move,
+        Button,
+        CoverAndUncover,
+        Minimize,
+        Restore,
+        Maximize,
+        Resize,
+        Close,
+        Scribble,
+        Call,
+        Quit,
+    };
+    Kind kind = Kind::Move;
+    HWND hwnd = nullptr;
+    UINT message = 0;
+    int x = 0;  // position, or the new client size
+    int y = 0;
+    WPARAM keys = 0;
+    RECT rect = {0, 0, 0, 0};
+    uint32_t pixel = 0;
+    const std::function<void()> *call = nullptr;
+    bool *done = nullptr;
+};
+
+namespace {
+
+constexpr std::chrono::seconds kGuard(HeadlessHost::kDeadlockGuardSeconds);
+
+[[noreturn]] void Deadlock(const char *what)
+{
+    std::fprintf(stderr, "headless host: %s for %d s: deadlock, giving up\n", what,
+                 HeadlessHost::kDeadlockGuardSeconds);
+    std::abort();
+}
+
+bool Showing(const HostWindow &w)
+{
+    return w.state == ShowState::Normal || w.state == ShowState::Maximized;
+}
+
+RECT ClipToClient(const HostWindow &w, const RECT &r)
+{
+    RECT c = {std::max<LONG>(r.left, 0), std::max<LONG>(r.top, 0), std::min<LONG>(r.right, w.width),
+              std::min<LONG>(r.bottom, w.height)};
+    if (c.right <= c.left || c.bottom <= c.top)
+        c = RECT{0, 0, 0, 0};
+    return c;
+}
+
+void Fill(HostWindow &w, const RECT &rect, uint32_t pixel)
+{
+    RECT r = ClipToClient(w, rect);
+    for (LONG y = r.top; y < r.bottom; ++y) {
+        uint32_t *row = w.pixels.data() + static_cast<size_t>(y) * w.capacityWidth;
+        std::fill(row + r.left, row + r.right, pixel);
+    }
+}
+
+void LoseAll(HostWindow &w)
+{
+    Fill(w, RECT{0, 0, w.width, w.height}, kLostPixel);
+}
+
+// Gives the window a new client size. What stays inside both the old and
+// the new client area is kept; everything that the new size uncovers is lost.
+void SetClientSize(HostWindow &w, int width, int height)
+{
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    const int keptWidth = std::min(width, w.width), keptHeight = std::min(height, w.height);
+    if (width > w.capacityWidth || height > w.capacityHeight) {
+        const int capacityWidth = std::max(width, w.capacityWidth);
+        const int capacityHeight = std::max(height, w.capacityHeight);
+        std::vector<uint32_t> pixels(static_cast<size_t>(capacityWidth) * capacityHeight,
+                                     kLostPixel);
+        for (int y = 0; y < keptHeight; ++y)
+            std::copy_n(w.pixels.data() + static_cast<size_t>(y) * w.capacityWidth, keptWidth,
+                        pixels.data() + static_cast<size_t>(y) * capacityWidth);
+        w.pixels = std::move(pixels);
+        w.capacityWidth = capacityWidth;
+        w.capacityHeight = capacityHeight;
+    }
+    w.width = width;
+    w.height = height;
+    Fill(w, RECT{keptWidth, 0, width, height}, kLostPixel);
+    Fill(w, RECT{0, keptHeight, keptWidth, height}, kLostPixel);
+}
+
+}  // namespace
+
+HeadlessHost::HeadlessHost()
+    : inbox_(new Event[kInboxCapacity]), presents_(new PresentRecord[kPresentLogSize])
+{
+    SetHost(this);
+}
+
+HeadlessHost::~HeadlessHost()
+{
+    StopProgram();
+    // The host's end is the end of the process that it served.
+    kp::user::ResetForNewProcess();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ForgetWindowsLocked();
+    }
+    if (CurrentHost() == this)
+        SetHost(nullptr);
+}
+
+// ---- Configuration ------------------------------------------------------------
+
+void HeadlessHost::SetScreenSize(int width, int height)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    screenWidth_ = std::max(width, 0);
+    screenHeight_ = std::max(height, 0);
+}
+
+void HeadlessHost::SetStartupShowCommand(int cmdShow)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    startupShow_ = cmdShow;
+}
+
+// ---- The program thread ---------------------------------------------------------
+
+bool HeadlessHost::Start(EntryPoint entry, const char *commandLine)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (programRunning_)
+            return false;
+    }
+    // A new process: no classes, no windows, an empty queue.
+    kp::user::ResetForNewProcess();
+    std::unique_lock<std::mutex> lock(mutex_);
+    ForgetWindowsLocked();
+    inboxHead_ = inboxCount_ = 0;
+    presentTotal_ = 0;
+    programRunning_ = true;
+    programWaiting_ = false;
+    programExited_ = false;
+    exitCode_ = -1;
+    program_ = std::thread(&HeadlessHost::ProgramThread, this, entry,
+                           std::string(commandLine ? commandLine : ""));
+    return WaitIdleLocked(lock);
+}
+
+void HeadlessHost::ProgramThread(EntryPoint entry, std::string commandLine)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        programThreadId_ = std::this_thread::get_id();
+    }
+    int code = entry(GetModuleHandleA(NULL), NULL, commandLine.data(), SW_SHOWDEFAULT);
+    std::lock_guard<std::mutex> lock(mutex_);
+    exitCode_ = code;
+    programExited_ = true;
+    programWaiting_ = false;
+    stateChanged_.notify_all();
+}
+
+bool HeadlessHost::WaitIdleLocked(std::unique_lock<std::mutex> &lock)
+{
+    if (!programRunning_)
+        return inboxCount_ == 0;
+    return stateChanged_.wait_for(lock, kGuard, [this] {
+        return programExited_ || (programWaiting_ && inboxCount_ == 0);
+    });
+}
+
+bool HeadlessHost::WaitIdle()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    return WaitIdleLocked(lock);
+}
+
+bool HeadlessHost::Exited()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return programExited_;
+}
+
+int HeadlessHost::Join()
+{
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!programRunning_)
+            return exitCode_;
+        if (!stateChanged_.wait_for(lock, kGuard, [this] { return programExited_; }))
+            return -1;
+    }
+    // The thread's own state (its message queue) goes with it; then the
+    // process is over and USER forgets what was left.
+    program_.join();
+    kp::user::ResetForNewProcess();
+    std::lock_guard<std::mutex> lock(mutex_);
+    programRunning_ = false;
+    ForgetWindowsLocked();
+    return exitCode_;
+}
+
+bool HeadlessHost::RunOnProgramThread(const std::function<void()> &fn)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!programRunning_) {
+            // Not ours to wait for: the caller's thread is the one that pumps.
+            fn();
+            return true;
+        }
+    }
+    bool done = false;
+    Event e;
+    e.kind = Event::Kind::Call;
+    e.call = &fn;
+    e.done = &done;
+    Inject(e);
+    std::unique_lock<std::mutex> lock(mutex_);
+    WaitIdleLocked(lock);
+    if (!done && !programExited_)
+        Deadlock("waiting for a call on the program thread");
+    return done;
+}
+
+void HeadlessHost::StopProgram()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!programRunning_)
+        return;
+    if (!programExited_) {
+        // A test that failed half way: close every window, and should the
+        // program ignore that, end its loop.
+        for (HostWindow *w : windows_) {
+            if (inboxCount_ == kInboxCapacity)
+                break;
+            Event e;
+            e.kind = Event::Kind::Close;
+            e.hwnd = w->hwnd;
+            inbox_[(inboxHead_ + inboxCount_++) % kInboxCapacity] = e;
+        }
+        if (inboxCount_ < kInboxCapacity) {
+            Event quit;
+            quit.kind = Event::Kind::Quit;
+            inbox_[(inboxHead_ + inboxCount_++) % kInboxCapacity] = quit;
+        }
+        inboxChanged_.notify_all();
+        if (!stateChanged_.wait_for(lock, kGuard, [this] { return programExited_; }))
+            Deadlock("waiting for the program to end");
+    }
+    lock.unlock();
+    program_.join();
+    lock.lock();
+    programRunning_ = false;
+}
+
+// ---- Input ------------------------------------------------------------------------
+
+void HeadlessHost::Inject(const Event &event)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (inboxCount_ == kInboxCapacity) {
+        bool pumpedElsewhere = programRunning_ && std::this_thread::get_id() != programThreadId_;
+        if (!pumpedElsewhere)
+            Deadlock("inbox full and nobody to empty it");
+        if (!inboxChanged_.wait_for(lock, kGuard,
+                                    [this] { return inboxCount_ < kInboxCapacity; }))
+            Deadlock("waiting for room in the inbox");
+    }
+    inbox_[(inboxHead_ + inboxCount_) % kInboxCapacity] = event;
+    ++inboxCount_;
+    inboxChanged_.notify_all();
+}
+
+void HeadlessHost::MouseMove(HWND hwnd, int x, int y, WPARAM keys)
+{
+    Event e;
+    e.kind = Event::Kind::Move;
+    e.hwnd = hwnd;
+    e.message = WM_MOUSEMOVE;
+    e.x = x;
+    e.y = y;
+    e.keys = keys;
+    Inject(e);
+}
+
+void HeadlessHost::MouseButton(HWND hwnd, UINT message, int x, int y, WPARAM keys)
+{
+    Event e;
+    e.kind = Event::Kind::Button;
+    e.hwnd = hwnd;
+    e.message = message;
+    e.x = x;
+    e.y = y;
+    e.keys = keys;
+    Inject(e);
+}
+
+void HeadlessHost::CoverAndUncover(HWND hwnd, const RECT &rect)
+{
+    Event e;
+    e.kind = Event::Kind::CoverAndUncover;
+    e.hwnd = hwnd;
+    e.rect = rect;
+    Inject(e);
+}
+
+void HeadlessHost::Minimize(HWND hwnd)
+{
+    Event e;
+    e.kind = Event::Kind::Minimize;
+    e.hwnd = hwnd;
+    Inject(e);
+}
+
+void HeadlessHost::Restore(HWND hwnd)
+{
+    Event e;
+    e.kind = Event::Kind::Restore;
+    e.hwnd = hwnd;
+    Inject(e);
+}
+
+void HeadlessHost::Maximize(HWND hwnd)
+{
+    Event e;
+    e.kind = Event::Kind::Maximize;
+    e.hwnd = hwnd;
+    Inject(e);
+}
+
+void HeadlessHost::Resize(HWND hwnd, int clientWidth, int clientHeight)
+{
+    Event e;
+    e.kind = Event::Kind::Resize;
+    e.hwnd = hwnd;
+    e.x = clientWidth;
+    e.y = clientHeight;
+    Inject(e);
+}
+
+void HeadlessHost::RequestClose(HWND hwnd)
+{
+    Event e;
+    e.kind = Event::Kind::Close;
+    e.hwnd = hwnd;
+    Inject(e);
+}
+
+void HeadlessHost::Scribble(HWND hwnd, const RECT &rect, uint32_t pixel)
+{
+    Event e;
+    e.kind = Event::Kind::Scribble;
+    e.hwnd = hwnd;
+    e.rect = rect;
+    e.pixel = pixel;
+    Inject(e);
+}
+
+// Runs on the pumping thread, without the lock: USER calls back into the
+// host. The window record is only touched before USER is called, since USER
+// may destroy the window.
+void HeadlessHost::Deliver(const Event &e)
+{
+    const int caption = e.kind == Event::Kind::Maximize ? GetSystemMetrics(SM_CYCAPTION) : 0;
+    std::unique_lock<std::mutex> lock(mutex_);
+    HostWindow *w = FindLocked(e.hwnd);
+    switch (e.kind) {
+    case Event::Kind::Move:
+    case Event::Kind::Button: {
+        bool inside = w && Showing(*w) && e.x >= 0 && e.y >= 0 && e.x < w->width && e.y < w->height;
+        lock.unlock();
+        if (!inside)
+            return;
+        if (e.kind == Event::Kind::Move)
+            kp::user::HostMouseMove(e.hwnd, e.x, e.y, e.keys);
+        else
+            kp::user::HostMouseButton(e.hwnd, e.message, e.x, e.y, e.keys);
+        return;
+    }
+    case Event::Kind::CoverAndUncover: {
+        if (w == nullptr || !Showing(*w))
+            return;
+        RECT r = ClipToClient(*w, e.rect);
+        Fill(*w, r, kLostPixel);
+        lock.unlock();
+        if (r.right > r.left)
+            kp::user::HostExposed(e.hwnd, r);
+        return;
+    }
+    case Event::Kind::Minimize:
+        if (w == nullptr || !Showing(*w))
+            return;
+        w->state = ShowState::Minimized;
+        LoseAll(*w);
+        lock.unlock();
+        kp::user::HostMinimized(e.hwnd);
+        return;
+    case Event::Kind::Restore: {
+        if (w == nullptr || w->state == ShowState::Hidden || w->state == ShowState::Normal)
+            return;
+        SetClientSize(*w, w->normalWidth, w->normalHeight);
+        w->state = ShowState::Normal;
+        int width = w->width, height = w->height;
+        lock.unlock();
+        kp::user::HostRestored(e.hwnd, width, height);
+        return;
+    }
+    case Event::Kind::Maximize: {
+        if (w == nullptr || w->state == ShowState::Hidden || w->state == ShowState::Maximized)
+            return;
+        // The client area of a maximized window: the screen below the caption.
+        const int width = screenWidth_;
+        const int height = std::max(screenHeight_ - caption, 0);
+        if (w->state == ShowState::Minimized)
+            LoseAll(*w);
+        SetClientSize(*w, width, height);
+        w->state = ShowState::Maximized;
+        lock.unlock();
+        kp::user::HostMaximized(e.hwnd, width, height);
+        return;
+    }
+    case Event::Kind::Resize:
+        if (w == nullptr || !Showing(*w))
+            return;
+        SetClientSize(*w, e.x, e.y);
+        if (w->state == ShowState::Normal) {
+            w->normalWidth = w->width;
+            w->normalHeight = w->height;
+        }
+        lock.unlock();
+        kp::user::HostResized(e.hwnd, std::max(e.x, 0), std::max(e.y, 0));
+        return;
+    case Event::Kind::Close:
+        lock.unlock();
+        if (w != nullptr)
+            kp::user::HostCloseRequested(e.hwnd);
+        return;
+    case Event::Kind::Scribble:
+        if (w != nullptr)
+            Fill(*w, e.rect, e.pixel);
+        return;
+    case Event::Kind::Call:
+        lock.unlock();
+        (*e.call)();
+        lock.lock();
+        *e.done = true;
+        return;
+    case Event::Kind::Quit:
+        lock.unlock();
+        PostQuitMessage(-1);
+        return;
+    }
+}
+
+// ---- Inspection -------------------------------------------------------------------
+
+HostWindow *HeadlessHost::FindLocked(HWND hwnd) const
+{
+    for (HostWindow *w : windows_)
+        if (w->hwnd == hwnd)
+            return w;
+    return nullptr;
+}
+
+void HeadlessHost::ForgetWindowsLocked()
+{
+    for (HostWindow *w : windows_)
+        delete w;
+    windows_.clear();
+}
+
+std::vector<HWND> HeadlessHost::Windows()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<HWND> list;
+    for (HostWindow *w : windows_)
+        list.push_back(w->hwnd);
+    return list;
+}
+
+HWND HeadlessHost::MainWindow()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return windows_.empty() ? nullptr : windows_.front()->hwnd;
+}
+
+Image HeadlessHost::Pixels(HWND hwnd)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (programRunning_ && !WaitIdleLocked(lock))
+        Deadlock("waiting for the program to settle before reading pixels");
+    Image image;
+    const HostWindow *w = FindLocked(hwnd);
+    if (w == nullptr)
+        return image;
+    image.width = w->width;
+    image.height = w->height;
+    image.pixels.resize(static_cast<size_t>(w->width) * w->height);
+    for (int y = 0; y < w->height; ++y)
+        std::copy_n(w->pixels.data() + static_cast<size_t>(y) * w->capacityWidth, w->width,
+                    image.pixels.data() + static_cast<size_t>(y) * w->width);
+    return image;
+}
+
+ShowState HeadlessHost::StateOf(HWND hwnd)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const HostWindow *w = FindLocked(hwnd);
+    return w ? w->state : ShowState::Hidden;
+}
+
+std::string HeadlessHost::TitleOf(HWND hwnd)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    const HostWindow *w = FindLocked(hwnd);
+    return w ? w->title : std::string();
+}
+
+std::vector<PresentRecord> HeadlessHost::Presents()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (programRunning_)
+        WaitIdleLocked(lock);
+    const long kept = std::min<long>(presentTotal_, kPresentLogSize);
+    std::vector<PresentRecord> list;
+    for (long i = presentTotal_ - kept; i < presentTotal_; ++i)
+        list.push_back(presents_[i % kPresentLogSize]);
+    return list;
+}
+
+long HeadlessHost::PresentCount()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (programRunning_)
+        WaitIdleLocked(lock);
+    return presentTotal_;
+}
+
+void HeadlessHost::ClearPresents()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (programRunning_)
+        WaitIdleLocked(lock);
+    presentTotal_ = 0;
+}
+
+// ---- Host ----------------------------------------------------------------------------
+
+void HeadlessHost::ScreenSize(int *width, int *height)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    *width = screenWidth_;
+    *height = screenHeight_;
+}
+
+int HeadlessHost::StartupShowCommand()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return startupShow_;
+}
+
+HostWindow *HeadlessHost::CreateHostWindow(HWND hwnd, const char *title, int clientWidth,
+                                           int clientHeight)
+{
+    auto *w = new HostWindow;
+    w->hwnd = hwnd;
+    w->title = title ? title : "";
+    SetClientSize(*w, clientWidth, clientHeight);  // all of it lost: nothing painted yet
+    w->normalWidth = w->width;
+    w->normalHeight = w->height;
+    std::lock_guard<std::mutex> lock(mutex_);
+    windows_.push_back(w);
+    return w;
+}
+
+void HeadlessHost::DestroyHostWindow(HostWindow *window)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = std::find(windows_.begin(), windows_.end(), window);
+    if (it == windows_.end())
+        return;
+    windows_.erase(it);
+    delete window;
+}
+
+void HeadlessHost::SetShowState(HostWindow *window, ShowState state)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (std::find(windows_.begin(), windows_.end(), window) == windows_.end())
+        return;
+    // A window that is not on the screen keeps no pixels.
+    if (state == ShowState::Hidden || state == ShowState::Minimized)
+        LoseAll(*window);
+    window->state = state;
+}
+
+void HeadlessHost::ResizeHostWindow(HostWindow *window, int clientWidth, int clientHeight)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (std::find(windows_.begin(), windows_.end(), window) == windows_.end())
+        return;
+    SetClientSize(*window, clientWidth, clientHeight);
+    if (window->state != ShowState::Maximized && window->state != ShowState::Minimized) {
+        window->normalWidth = window->width;
+        window->normalHeight = window->height;
+    }
+}
+
+Surface HeadlessHost::ClientSurface(HostWindow *window)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (std::find(windows_.begin(), windows_.end(), window) == windows_.end())
+        return Surface{};
+    return Surface{window->pixels.data(), window->width, window->height, window->capacityWidth};
+}
+
+void HeadlessHost::Present(HostWindow *window, const RECT &rect)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (std::find(windows_.begin(), windows_.end(), window) == windows_.end())
+        return;
+    presents_[presentTotal_ % kPresentLogSize] = PresentRecord{window->hwnd, rect};
+    ++presentTotal_;
+}
+
+void HeadlessHost::PumpEvents(bool wait)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (wait && inboxCount_ == 0) {
+        bool isProgram = programRunning_ && std::this_thread::get_id() == programThreadId_;
+        auto arrived = [this] { return inboxCount_ > 0; };
+        if (isProgram) {
+            // The test may be waiting for exactly this moment.
+            programWaiting_ = true;
+            stateChanged_.notify_all();
+            inboxChanged_.wait(lock, arrived);
+            programWaiting_ = false;
+        } else if (!inboxChanged_.wait_for(lock, kGuard, arrived)) {
+            // A thread that pumps for itself waits for input that only
+            // another thread could inject.
+            Deadlock("waiting for input");
+        }
+    }
+    while (inboxCount_ > 0) {
+        Event e = inbox_[inboxHead_];
+        inboxHead_ = (inboxHead_ + 1) % kInboxCapacity;
+        --inboxCount_;
+        inboxChanged_.notify_all();  // room for an injecting thread
+        lock.unlock();
+        Deliver(e);
+        lock.lock();
+    }
+}
+
+Host *CreateDefaultHost()
+{
+    return new HeadlessHost;
+}
+
+}  // namespace kp::host
