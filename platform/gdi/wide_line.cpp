@@ -1,8 +1,32 @@
-// Lines drawn with a solid pen two or more pixels wide: each segment is the
-// union of a round cap (a pen-wide disc) at both ends and the body between
-// them, a rectangle as wide as the pen along the segment.
+// Lines drawn with a solid pen two or more pixels wide, as Windows draws them.
+//
+// Each segment is the union of a round cap (a pen-wide disc) at both ends and
+// a body between them, filled once in the pen colour. The body is a
+// parallelogram with integer corners: the start and end points moved to
+// either side of the segment by whole pixels.
+//
+// How far: for a segment (dx, dy) of length len the pen's reach across it is
+// w * |dy| / len horizontally and w * |dx| / len vertically. Each is cut down
+// to a whole number and one added, giving the body's total extent across the
+// segment in x and in y (tx, ty); a horizontal or vertical segment has exactly
+// the pen's width across it instead (tx = 0, ty = w, or the other way round).
+// The corners on the side of the segment that lies towards +x (towards +y for
+// a horizontal segment) are moved by the larger halves, ceil(t / 2), those on
+// the other side by the smaller ones, floor(t / 2). The side does not depend
+// on the direction the segment is drawn in, so A -> B and B -> A give the same
+// body.
+//
+// The parallelogram is filled the way GDI fills polygons: pixel (x, y) is the
+// point (x, y), rows take x in [ceil(left edge), ceil(right edge)), and each
+// edge owns its top row but not its bottom one. All of this is done in
+// integers, relative to the start point, so the shape never depends on where
+// on the bitmap it lies, and a clipped segment sets exactly the pixels of the
+// unclipped one that fall inside.
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 
 #include "line.h"
 #include "raster.h"
@@ -65,38 +89,99 @@ void DrawCap(const Target &t, long x, long y, int width, uint32_t pixel)
     }
 }
 
-// The segment's body: the rectangle of the pen's width centred on the
-// segment. Row y covers x with ceil(left(y)) <= x < ceil(right(y)); the top
-// edge is included and the bottom one left out.
-void DrawBody(const Target &t, long x0, long y0, long x1, long y1, int width, uint32_t pixel)
-{
-    // Worked out relative to the start point, so that the shape does not
-    // depend on where on the bitmap the segment lies.
-    double dx = double(x1) - x0, dy = double(y1) - y0;
-    double len = std::sqrt(dx * dx + dy * dy);
-    double nx = -dy / len * width / 2.0, ny = dx / len * width / 2.0;
-    const double px[4] = {nx, dx + nx, dx - nx, -nx};
-    const double py[4] = {ny, dy + ny, dy - ny, -ny};
+using Wide = __int128;
 
-    double minY = *std::min_element(py, py + 4), maxY = *std::max_element(py, py + 4);
+// ceil(num / den) for den > 0.
+int64_t CeilDiv(Wide num, Wide den)
+{
+    Wide q = num / den;
+    if (num % den != 0 && num > 0)
+        ++q;
+    return int64_t(q);
+}
+
+// The body's whole-pixel extent across a diagonal segment along one axis:
+// floor(w * along / len) + 1, where along is |dy| for x and |dx| for y,
+// found exactly as the largest k with k^2 * len^2 <= (w * along)^2.
+int CrossExtent(int width, uint64_t along, uint64_t ax, uint64_t ay)
+{
+    Wide len2 = Wide(ax) * ax + Wide(ay) * ay;
+    Wide reach2 = Wide(width) * width * Wide(along) * along;
+    int k = 0;
+    while (k < width && Wide(k + 1) * (k + 1) * len2 <= reach2)
+        ++k;
+    return k + 1;
+}
+
+struct Point64 {
+    int64_t x, y;
+};
+
+// Fills the parallelogram p[0..3] (corners in order) with GDI's polygon rule,
+// rows limited to [clipTop, clipBottom).
+void FillParallelogram(const Target &t, const Point64 p[4], uint32_t pixel)
+{
     long clipTop, clipBottom;
     ClipRows(t, &clipTop, &clipBottom);
-    long top = std::max(y0 + long(std::ceil(minY)), clipTop);
-    long bottom = std::min(y0 + long(std::ceil(maxY)), clipBottom);
-    for (long y = top; y < bottom; ++y) {
-        double ry = double(y - y0);
-        double left = INFINITY, right = -INFINITY;
+    int64_t top = p[0].y, bottom = p[0].y;
+    for (int i = 1; i < 4; ++i) {
+        top = std::min(top, p[i].y);
+        bottom = std::max(bottom, p[i].y);
+    }
+    top = std::max<int64_t>(top, clipTop);
+    bottom = std::min<int64_t>(bottom, clipBottom);
+    for (int64_t y = top; y < bottom; ++y) {
+        // A convex shape crosses each row in one span: from the leftmost
+        // edge crossing to the rightmost.
+        int64_t left = INT64_MAX, right = INT64_MIN;
         for (int e = 0; e < 4; ++e) {
-            double ay = py[e], by = py[(e + 1) % 4];
-            if (ay == by || ry < std::min(ay, by) || ry > std::max(ay, by))
+            Point64 a = p[e], b = p[(e + 1) % 4];
+            if (a.y == b.y)
                 continue;
-            double x = px[e] + (px[(e + 1) % 4] - px[e]) * (ry - ay) / (by - ay);
+            if (a.y > b.y)
+                std::swap(a, b);
+            // The edge owns rows a.y .. b.y - 1.
+            if (y < a.y || y >= b.y)
+                continue;
+            int64_t x = a.x + CeilDiv(Wide(b.x - a.x) * (y - a.y), Wide(b.y - a.y));
             left = std::min(left, x);
             right = std::max(right, x);
         }
-        if (left < right)
-            FillSpan(t, y, x0 + long(std::ceil(left)), x0 + long(std::ceil(right)), pixel);
+        if (left >= right)
+            continue;
+        long l = long(std::max<int64_t>(left, LONG_MIN / 2));
+        long r = long(std::min<int64_t>(right, LONG_MAX / 2));
+        FillSpan(t, long(y), l, r, pixel);
     }
+}
+
+void DrawBody(const Target &t, long x0, long y0, long x1, long y1, int width, uint32_t pixel)
+{
+    int64_t dx = int64_t(x1) - x0, dy = int64_t(y1) - y0;
+    uint64_t ax = uint64_t(std::llabs(dx)), ay = uint64_t(std::llabs(dy));
+    int tx, ty;
+    if (dx == 0) {
+        tx = width;
+        ty = 0;
+    } else if (dy == 0) {
+        tx = 0;
+        ty = width;
+    } else {
+        tx = CrossExtent(width, ay, ax, ay);
+        ty = CrossExtent(width, ax, ax, ay);
+    }
+    // The normal (-dy, dx), turned to point towards +x (or +y when it has no
+    // x part): the side that takes the larger halves.
+    int64_t nx = -dy, ny = dx;
+    if (nx < 0 || (nx == 0 && ny < 0)) {
+        nx = -nx;
+        ny = -ny;
+    }
+    int sx = (nx > 0) - (nx < 0), sy = (ny > 0) - (ny < 0);
+    Point64 big{x0 + sx * int64_t((tx + 1) / 2), y0 + sy * int64_t((ty + 1) / 2)};
+    Point64 small{x0 - sx * int64_t(tx / 2), y0 - sy * int64_t(ty / 2)};
+    const Point64 corners[4] = {big, {big.x + dx, big.y + dy}, {small.x + dx, small.y + dy}, small};
+    FillParallelogram(t, corners, pixel);
 }
 
 }  // namespace
