@@ -9,7 +9,7 @@ namespace {
 const char kMagic[8] = {'K', 'P', 'C', 'O', 'N', 'F', '1', '\n'};
 
 class Reader {
-public:
+  public:
     explicit Reader(FILE *file) : file_(file) {}
 
     bool Bytes(void *data, size_t size) { return fread(data, 1, size, file_) == size; }
@@ -41,7 +41,7 @@ public:
         return n == 0 || Bytes(s->data(), n);
     }
 
-private:
+  private:
     FILE *file_;
 };
 
@@ -143,9 +143,9 @@ bool ReadResults(const std::string &path, std::vector<Frame> *frames, std::strin
         Frame f;
         uint32_t keepCount = 0;
         ok = in.Str(&f.script) && in.Str(&f.penClass) && in.Str(&f.name) && in.Str(&f.sameAs) &&
-             in.I32(&f.width) && in.I32(&f.height) && in.U32(&f.background) &&
-             in.U32(&keepCount) && f.width >= 0 && f.height >= 0 && f.width <= 8192 &&
-             f.height <= 8192 && keepCount < (1u << 20);
+             in.I32(&f.width) && in.I32(&f.height) && in.U32(&f.background) && in.U32(&keepCount) &&
+             f.width >= 0 && f.height >= 0 && f.width <= 8192 && f.height <= 8192 &&
+             keepCount < (1u << 20);
         for (uint32_t i = 0; ok && i < keepCount; ++i) {
             int x = 0, y = 0;
             ok = in.I32(&x) && in.I32(&y);

@@ -19,22 +19,22 @@ struct Frame {
     std::string sameAs;    // name of an earlier frame it must equal, or empty
     int width = 0;
     int height = 0;
-    uint32_t background = 0;                  // 0xRRGGBB
-    std::vector<std::pair<int, int>> keep;    // pixels that must stay background
-    std::vector<uint32_t> pixels;             // 0xRRGGBB, rows top to bottom
+    uint32_t background = 0;                // 0xRRGGBB
+    std::vector<std::pair<int, int>> keep;  // pixels that must stay background
+    std::vector<uint32_t> pixels;           // 0xRRGGBB, rows top to bottom
 
     uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
 // Writes frames one after the other; Close() adds the end marker.
 class ResultsWriter {
-public:
+  public:
     ~ResultsWriter();
     bool Open(const std::string &path);
     void Write(const Frame &frame);
     bool Close();
 
-private:
+  private:
     void Bytes(const void *data, size_t size);
     void U32(uint32_t v);
     void Str(const std::string &s);

@@ -185,7 +185,8 @@ int main(int argc, char **argv)
     std::map<std::pair<std::string, std::string>, Tally> byScript;
     std::set<std::string> seen;
     std::vector<std::string> failingFrames;
-    int shown = 0;
+    std::map<std::pair<std::string, std::string>, int> shownPerGroup;
+    int hidden = 0;
 
     for (const auto &a : actual) {
         seen.insert(a.name);
@@ -213,8 +214,8 @@ int main(int argc, char **argv)
                 if (pa != pr) {
                     ++t.differing;
                     if (where.size() < 8)
-                        where.push_back("(" + std::to_string(x) + "," + std::to_string(y) +
-                                        ") " + Hex(pa) + " vs " + Hex(pr));
+                        where.push_back("(" + std::to_string(x) + "," + std::to_string(y) + ") " +
+                                        Hex(pa) + " vs " + Hex(pr));
                 }
             }
         }
@@ -225,12 +226,16 @@ int main(int argc, char **argv)
         }
         if (t.differing) {
             failingFrames.push_back(a.name);
-            if (shown++ < 40) {
+            // A few examples of each script and class, so that one bad class
+            // does not hide the others.
+            if (shownPerGroup[{a.script, a.penClass}]++ < 3) {
                 printf("frame %s: %ld of %ld stroke pixels differ, e.g.", a.name.c_str(),
                        t.differing, t.stroke);
                 for (const auto &w : where)
                     printf(" %s;", w.c_str());
                 printf("\n");
+            } else {
+                ++hidden;
             }
             if (!diffDir.empty())
                 WriteDiff(diffDir + "/" + a.name + ".ppm", a, r);
@@ -242,14 +247,13 @@ int main(int argc, char **argv)
             ++faults;
         }
     }
-    if (shown > 40)
-        printf("... and %d more frames differ\n", shown - 40);
+    if (hidden)
+        printf("... and %d more frames differ\n", hidden);
 
     faults += SelfCheck("run", actual);
     int refFaults = SelfCheck("reference", reference);
     if (refFaults)
-        printf("(the reference breaks %d of its own promises: reported, not counted)\n",
-               refFaults);
+        printf("(the reference breaks %d of its own promises: reported, not counted)\n", refFaults);
 
     printf("\n%-10s %-8s %7s %10s %10s %9s\n", "script", "class", "frames", "stroke px",
            "differing", "share");

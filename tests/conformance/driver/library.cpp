@@ -14,7 +14,7 @@ namespace {
 
 // Builds script text one operation at a time.
 class Builder {
-public:
+  public:
     template <typename... Args> void Op(const char *name, Args... args)
     {
         text_ << name;
@@ -24,7 +24,7 @@ public:
 
     std::string Text() const { return text_.str(); }
 
-private:
+  private:
     std::ostringstream text_;
 };
 
@@ -162,8 +162,8 @@ void Walk(Builder &b, Rng &rng)
     const int w = 160, h = 120, margin = 24, frames = 10, segments = 30;
     for (int width = 0; width <= 9; ++width) {
         for (int f = 0; f < frames; ++f) {
-            b.Op("frame", "walk", Class(width), "walk-" + Class(width) + "-" + std::to_string(f),
-                 w, h, "ffffff");
+            b.Op("frame", "walk", Class(width), "walk-" + Class(width) + "-" + std::to_string(f), w,
+                 h, "ffffff");
             b.Op("pen", width, Hex(PenColour(rng)));
             int x = rng.Range(0, w), y = rng.Range(0, h), px = x, py = y;
             b.Op("move", x, y);
@@ -255,8 +255,8 @@ void Clip(Builder &b, Rng &rng)
 
         b.Op("frame", "clip", Class(width), "clip-" + Class(width) + "-far", 64, 48, "ffffff");
         b.Op("pen", width, Hex(PenColour(rng)));
-        const int far[][4] = {{-30000, 20, 30000, 30},     {-10000, -10000, 10000, 10000},
-                              {32, -20000, 33, 20000},     {-5000, 47, 5000, 0},
+        const int far[][4] = {{-30000, 20, 30000, 30},      {-10000, -10000, 10000, 10000},
+                              {32, -20000, 33, 20000},      {-5000, 47, 5000, 0},
                               {20000, -3000, -20000, 3000}, {63, 0, 63 - 4000, 8000},
                               {-7, -7, 30000, 29990}};
         for (const auto &l : far) {
@@ -273,9 +273,10 @@ void Fill(Builder &b, Rng &rng)
 {
     const int w = 64, h = 48;
     std::vector<std::array<int, 4>> rects = {
-        {4, 4, 10, 8},   {-5, 10, 12, 6}, {58, 20, 20, 5},  {20, -3, 7, 6},  {30, 44, 9, 10},
-        {-10, -10, 15, 15}, {60, 44, 10, 10}, {70, 5, 4, 4},  {10, 50, 3, 3},  {0, 0, 1, 1},
-        {63, 47, 1, 1},  {12, 30, 0, 5},  {14, 30, 5, 0},  {-100, 22, 300, 2}, {40, -50, 3, 200}};
+        {4, 4, 10, 8},   {-5, 10, 12, 6},    {58, 20, 20, 5},  {20, -3, 7, 6},
+        {30, 44, 9, 10}, {-10, -10, 15, 15}, {60, 44, 10, 10}, {70, 5, 4, 4},
+        {10, 50, 3, 3},  {0, 0, 1, 1},       {63, 47, 1, 1},   {12, 30, 0, 5},
+        {14, 30, 5, 0},  {-100, 22, 300, 2}, {40, -50, 3, 200}};
     for (int i = 0; i < 6; ++i)
         rects.push_back({rng.Range(-20, w), rng.Range(-20, h), rng.Range(1, 40), rng.Range(1, 30)});
     const std::vector<std::array<int, 4>> negative = {
@@ -324,10 +325,10 @@ void Blit(Builder &b, Rng &rng)
 {
     const int w = 64, h = 48;
     const std::vector<std::array<int, 6>> blits = {
-        {2, 2, 20, 15, 0, 0},     {30, 5, 20, 15, 25, 20},  {-6, 25, 20, 15, 3, 3},
-        {50, 30, 20, 20, 10, 5},  {20, -8, 12, 12, 30, 10}, {5, 40, 15, 15, 0, 10},
-        {40, 2, 15, 10, -5, -4},  {10, 20, 20, 10, 30, 25}, {0, 0, 64, 48, -60, -40},
-        {45, 18, 8, 8, 38, 26},   {70, 10, 5, 5, 0, 0},     {3, 30, 0, 7, 0, 0},
+        {2, 2, 20, 15, 0, 0},     {30, 5, 20, 15, 25, 20},       {-6, 25, 20, 15, 3, 3},
+        {50, 30, 20, 20, 10, 5},  {20, -8, 12, 12, 30, 10},      {5, 40, 15, 15, 0, 10},
+        {40, 2, 15, 10, -5, -4},  {10, 20, 20, 10, 30, 25},      {0, 0, 64, 48, -60, -40},
+        {45, 18, 8, 8, 38, 26},   {70, 10, 5, 5, 0, 0},          {3, 30, 0, 7, 0, 0},
         {20, 20, 10, 10, 100, 0}, {-30, -30, 100, 100, -30, -30}};
     for (const char *rop : {"srccopy", "srcpaint", "srcand", "srcinvert"}) {
         b.Op("frame", "blit", "blit", std::string("blit-") + rop, w, h, "60c0a0");

@@ -7,7 +7,7 @@
 namespace conf {
 
 class Rng {
-public:
+  public:
     explicit Rng(uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ull + 0x2545F4914F6CDD1Dull)
     {
         if (state_ == 0)
@@ -31,7 +31,7 @@ public:
 
     bool Chance(int percent) { return Range(0, 99) < percent; }
 
-private:
+  private:
     uint64_t state_;
 };
 

@@ -61,9 +61,9 @@ bool ParseMessage(const std::string &s, UINT *message)
     static const struct {
         const char *name;
         UINT message;
-    } kMessages[] = {{"mousemove", WM_MOUSEMOVE},     {"lbuttondown", WM_LBUTTONDOWN},
-                     {"lbuttonup", WM_LBUTTONUP},     {"rbuttondown", WM_RBUTTONDOWN},
-                     {"rbuttonup", WM_RBUTTONUP},     {"mbuttondown", WM_MBUTTONDOWN},
+    } kMessages[] = {{"mousemove", WM_MOUSEMOVE},        {"lbuttondown", WM_LBUTTONDOWN},
+                     {"lbuttonup", WM_LBUTTONUP},        {"rbuttondown", WM_RBUTTONDOWN},
+                     {"rbuttonup", WM_RBUTTONUP},        {"mbuttondown", WM_MBUTTONDOWN},
                      {"lbuttondblclk", WM_LBUTTONDBLCLK}};
     for (const auto &m : kMessages) {
         if (s == m.name) {
@@ -321,8 +321,8 @@ bool Runner::BeginFrame(const std::vector<std::string> &w, std::string *error)
     bitmap_ = CreateCompatibleBitmap(screen, width, height);
     ReleaseDC(NULL, screen);
     if (!dc_ || !bitmap_) {
-        *error = "cannot create a " + std::to_string(width) + " x " + std::to_string(height) +
-                 " bitmap";
+        *error =
+            "cannot create a " + std::to_string(width) + " x " + std::to_string(height) + " bitmap";
         return false;
     }
     oldBitmap_ = SelectObject(dc_, bitmap_);

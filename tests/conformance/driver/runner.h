@@ -37,7 +37,7 @@
 namespace conf {
 
 class Runner {
-public:
+  public:
     explicit Runner(ResultsWriter *out) : out_(out) {}
     ~Runner();
     Runner(const Runner &) = delete;
@@ -48,7 +48,7 @@ public:
 
     int FramesWritten() const { return framesWritten_; }
 
-private:
+  private:
     bool Exec(const std::vector<std::string> &w, std::string *error);
     bool BeginFrame(const std::vector<std::string> &w, std::string *error);
     void Snap(HDC dc, int x, int y, int width, int height);
