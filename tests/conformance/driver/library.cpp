@@ -65,12 +65,12 @@ std::vector<Vec> Reflections(int a, int b)
 }
 
 // Isolated segments, one per tile so that no two touch: every vector up to
-// 8 pixels in each direction, dots included, and longer ones at the tie
+// 12 pixels in each direction, dots included, and longer ones at the tie
 // slopes (1/2, 2), at 45 degrees, axis-aligned and next to the ties.
 void Single(Builder &b, Rng &rng)
 {
     for (int width = 0; width <= 9; ++width) {
-        const int tile = 24, n = 17;
+        const int tile = 32, n = 25;
         std::string name = "single-" + Class(width) + "-short";
         b.Op("frame", "single", Class(width), name, tile * n, tile * n, "ffffff");
         b.Op("pen", width, Hex(PenColour(rng)));
@@ -294,7 +294,9 @@ void Fill(Builder &b, Rng &rng)
         }
         b.Op("snap");
     }
-    b.Op("frame", "fill", "fill", "fill-negative", w, h, "ffffff");
+    // Negative extents: a class of their own, apart from the fills the
+    // program makes.
+    b.Op("frame", "fill", "fill-neg", "fill-negative", w, h, "ffffff");
     for (const auto &r : negative) {
         b.Op("brush", Hex(PenColour(rng)));
         b.Op("patblt", r[0], r[1], r[2], r[3], "patcopy");
@@ -309,6 +311,8 @@ void Fill(Builder &b, Rng &rng)
     b.Op("frame", "fill", "fill", "fillrect", w, h, "ffffff");
     for (const auto &r : rects)
         b.Op("fillrect", r[0], r[1], r[0] + r[2], r[1] + r[3], Hex(PenColour(rng)));
+    b.Op("snap");
+    b.Op("frame", "fill", "fill-neg", "fillrect-inverted", w, h, "ffffff");
     for (const auto &r : negative)
         b.Op("fillrect", r[0], r[1], r[0] + r[2], r[1] + r[3], Hex(PenColour(rng)));
     b.Op("snap");
@@ -339,7 +343,7 @@ void Blit(Builder &b, Rng &rng)
             b.Op("blit", r[0], r[1], r[2], r[3], r[4], r[5], rop);
         b.Op("snap");
     }
-    b.Op("frame", "blit", "blit", "blit-negative", w, h, "ffffff");
+    b.Op("frame", "blit", "blit-neg", "blit-negative", w, h, "ffffff");
     b.Op("source", 40, 30);
     b.Op("blit", 20, 20, -10, 8, 12, 4, "srccopy");
     b.Op("blit", 40, 30, 8, -10, 4, 12, "srccopy");
@@ -397,6 +401,10 @@ void WndProc(Builder &b, Rng &rng)
     b.Op("wm", "mousemove", 1, 65535, 120);
     b.Op("wm", "mousemove", 1, 150, 200);
     b.Op("window-snap", "wndproc", "wndproc", "wndproc-canvas", 0, 0, w, h);
+    // The window shows the canvas once it has painted.
+    b.Op("window-update");
+    b.Op("window-client-snap", "wndproc", "wndproc", "wndproc-client", 0, 0, w, h,
+         "wndproc-canvas");
     b.Op("window-close");
 }
 

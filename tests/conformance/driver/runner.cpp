@@ -203,6 +203,8 @@ bool Runner::Exec(const std::vector<std::string> &w, std::string *error)
         frame_.penClass = w[2];
         frame_.name = w[3];
         frame_.background = 0xFFFFFF;
+        if (w.size() > 8)
+            frame_.sameAs = w[8];
         if (op == "window-snap") {
             Snap(hdcCanvas, n[0], n[1], n[2], n[3]);
         } else {

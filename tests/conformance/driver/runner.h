@@ -21,8 +21,8 @@
 //   window-pen WIDTH RRGGBB              replace the canvas pen the way a right click does,
 //                                        with a chosen pen instead of a random one
 //   window-update                        ShowWindow + UpdateWindow: WM_PAINT copies the canvas
-//   window-snap SCRIPT CLASS NAME X Y W H  read that part of the canvas
-//   window-client-snap SCRIPT CLASS NAME X Y W H  read that part of the window's client area
+//   window-snap SCRIPT CLASS NAME X Y W H [SAME-AS]  read that part of the canvas
+//   window-client-snap SCRIPT CLASS NAME X Y W H [SAME-AS]  the same of the client area
 //   window-close                         DestroyWindow and drain the queue
 // ROP: srccopy srcpaint srcand srcinvert patcopy patinvert dstinvert blackness whiteness.
 #pragma once
