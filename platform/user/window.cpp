@@ -50,6 +50,21 @@ void FreeWindow(Window &w)
     w.generation = generation;  // kept, so the old handle stays dead
 }
 
+// The last step of destruction: WM_NCDESTROY, then the window's queued
+// messages, its host window and its slot go.
+void FinishDestroy(Window &w)
+{
+    w.destroying = true;
+    HWND hwnd = w.handle;
+    SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
+    if (w.queue)
+        w.queue->RemoveForWindow(hwnd);
+    host::Host *host = host::CurrentHost();
+    if (host && w.hostWindow)
+        host->DestroyHostWindow(w.hostWindow);
+    FreeWindow(w);
+}
+
 // Position for CW_USEDEFAULT: a cascade from (26, 26), 26 px further down and
 // to the right for each window placed so, starting over after eight.
 POINT DefaultPosition()
@@ -180,13 +195,14 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     cs.lpszClass = className;
     cs.dwExStyle = exStyle;
 
+    // A procedure that refuses the creation (FALSE from WM_NCCREATE, -1 from
+    // WM_CREATE) gets WM_NCDESTROY but no WM_DESTROY, as on Windows: the
+    // window never finished being created.
     LPARAM csParam = reinterpret_cast<LPARAM>(&cs);
-    if (!SendMessageA(hwnd, WM_NCCREATE, 0, csParam)) {
-        DestroyWindow(hwnd);
-        return nullptr;
-    }
-    if (SendMessageA(hwnd, WM_CREATE, 0, csParam) == -1) {
-        DestroyWindow(hwnd);
+    if (!SendMessageA(hwnd, WM_NCCREATE, 0, csParam) ||
+        SendMessageA(hwnd, WM_CREATE, 0, csParam) == -1) {
+        if ((w = FromHandle(hwnd)) != nullptr && !w->destroying)
+            FinishDestroy(*w);
         return nullptr;
     }
     // The first size and position, as Windows reports them after creation.
@@ -221,13 +237,7 @@ BOOL WINAPI DestroyWindow(HWND hwnd)
             host->SetShowState(w->hostWindow, kp::host::ShowState::Hidden);
     }
     SendMessageA(hwnd, WM_DESTROY, 0, 0);
-    SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
-
-    if (w->queue)
-        w->queue->RemoveForWindow(hwnd);
-    if (host && w->hostWindow)
-        host->DestroyHostWindow(w->hostWindow);
-    FreeWindow(*w);
+    FinishDestroy(*w);
     return TRUE;
 }
 
