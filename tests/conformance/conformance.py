@@ -11,6 +11,10 @@ Windows GDI, under Wine, draws for the built-in scripts).
       writes them as the new reference instead.
   conformance.py selftest --compare C [--work DIR]
       Checks that the comparison finds planted faults.
+  conformance.py sweep --native-driver D --wine-driver EXE --compare C --seeds A-B
+      Runs both drivers for every seed from A to B (new scripts each time,
+      no reference involved) and compares them; for looking beyond the
+      recorded seed.
 
 The reference lives in tests/data/conformance: wine.kpcf.xz (the whole
 results file), frames.txt (one line per frame: name, class, size and a hash
@@ -284,6 +288,42 @@ def cmd_selftest(args):
     return 1 if failures else 0
 
 
+def cmd_sweep(args):
+    wine = shutil.which("wine")
+    if wine is None:
+        print("Wine is not installed")
+        return 77
+    first, last = (int(v) for v in args.seeds.split("-"))
+    work = os.path.abspath(args.work)
+    os.makedirs(work, exist_ok=True)
+    prefix = os.path.abspath(args.prefix or os.path.join(work, "wineprefix"))
+    seeds = list(range(first, last + 1))
+    # One X server and one wineserver for all seeds.
+    loop = " && ".join('"%s" "%s" --seed %d "%s/wine-%d.kpcf"' %
+                       (wine, os.path.abspath(args.wine_driver), s, work, s) for s in seeds)
+    if run([XVFB, "-s", SCREEN, "--wine-prefix", prefix, "--", "sh", "-c", loop]).returncode:
+        print("the Windows driver failed under Wine")
+        return 1
+    failed = []
+    for s in seeds:
+        native = os.path.join(work, "native-%d.kpcf" % s)
+        if run([args.native_driver, "--seed", str(s), native]).returncode:
+            failed.append(s)
+            continue
+        diff = os.path.join(work, "diff-%d" % s)
+        fresh_dir(diff)
+        proc = run([args.compare, "--tolerance", TOLERANCE, "--diff-dir", diff, native,
+                    os.path.join(work, "wine-%d.kpcf" % s)], capture_output=True, text=True)
+        summary = [line for line in proc.stdout.splitlines() if "frames compared" in line]
+        print("seed %d: %s" % (s, summary[0] if summary else proc.stdout))
+        if proc.returncode:
+            failed.append(s)
+            print(proc.stdout)
+        pictures(diff)
+    print("%d passed, %d failed" % (len(seeds) - len(failed), len(failed)))
+    return 1 if failed else 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -304,6 +344,14 @@ def main():
     p.add_argument("--compare", required=True)
     p.add_argument("--work", default="conformance-selftest")
     p.set_defaults(func=cmd_selftest)
+    p = sub.add_parser("sweep")
+    p.add_argument("--native-driver", required=True)
+    p.add_argument("--wine-driver", required=True)
+    p.add_argument("--compare", required=True)
+    p.add_argument("--seeds", default="2-11")
+    p.add_argument("--work", default="conformance-sweep")
+    p.add_argument("--prefix")
+    p.set_defaults(func=cmd_sweep)
     args = parser.parse_args()
     try:
         return args.func(args)
