@@ -9,7 +9,7 @@ scripts/deps.sh bench
 cmake --preset bench >/dev/null && cmake --build --preset bench >/dev/null
 out=build/bench/results
 mkdir -p "$out"
-rm -f "$out"/*.json
+rm -f "$out"/*.json "$out"/extra.txt
 
 for exe in build/bench/bench/kp-bench-*; do
   [ -x "$exe" ] || continue

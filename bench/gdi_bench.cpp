@@ -98,7 +98,8 @@ void BM_LineTo16(benchmark::State &state)
     HPEN pen = CreatePen(PS_SOLID, width, RGB(0, 0, 0));
     SelectObject(canvas.dc, pen);
     // Eight steps that return to the start, so the walk stays on the canvas.
-    const POINT steps[] = {{16, 0}, {0, 16}, {-16, 0}, {0, -16}, {16, 16}, {-16, -16}, {16, -9}, {-16, 9}};
+    const POINT steps[] = {{16, 0},  {0, 16},    {-16, 0}, {0, -16},
+                           {16, 16}, {-16, -16}, {16, -9}, {-16, 9}};
     int x = 900, y = 500, k = 0;
     MoveToEx(canvas.dc, x, y, NULL);
     for (auto _ : state) {
@@ -138,7 +139,8 @@ void BM_MemcpyClient(benchmark::State &state)
     std::vector<uint32_t> dst(size_t(w) * h);
     for (auto _ : state) {
         for (int y = 0; y < h; ++y)
-            std::memcpy(dst.data() + size_t(y) * w, src.data() + size_t(y) * kScreenW, size_t(w) * 4);
+            std::memcpy(dst.data() + size_t(y) * w, src.data() + size_t(y) * kScreenW,
+                        size_t(w) * 4);
         benchmark::DoNotOptimize(dst.data());
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * w * h * 4);
