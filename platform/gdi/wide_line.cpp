@@ -91,13 +91,13 @@ void DrawCap(const Target &t, long x, long y, int width, uint32_t pixel)
 
 using Wide = __int128;
 
-// ceil(num / den) for den > 0.
-int64_t CeilDiv(Wide num, Wide den)
+// floor(num / den) for den > 0.
+Wide FloorDiv(Wide num, Wide den)
 {
     Wide q = num / den;
-    if (num % den != 0 && num > 0)
-        ++q;
-    return int64_t(q);
+    if (num % den != 0 && num < 0)
+        --q;
+    return q;
 }
 
 // The body's whole-pixel extent across a diagonal segment along one axis:
@@ -117,33 +117,82 @@ struct Point64 {
     int64_t x, y;
 };
 
+// One edge of a polygon, walked row by row: on row y it crosses at
+// a.x + ceil((b.x - a.x) * (y - a.y) / (b.y - a.y)), kept exactly as a
+// quotient and a remainder that grow by fixed steps from row to row.
+class EdgeWalk {
+  public:
+    // The edge from a to b (a.y < b.y), starting at row `first` (>= a.y).
+    void Start(Point64 a, Point64 b, int64_t first)
+    {
+        den_ = b.y - a.y;
+        int64_t dx = b.x - a.x;
+        stepQ_ = int64_t(FloorDiv(dx, den_));
+        stepR_ = dx - stepQ_ * den_;
+        Wide n = Wide(dx) * (first - a.y);
+        Wide q = FloorDiv(n, den_);
+        q_ = int64_t(q) + a.x;
+        r_ = int64_t(n - q * den_);
+    }
+
+    // The crossing on the current row, then on to the next row.
+    int64_t Next()
+    {
+        int64_t x = q_ + (r_ > 0 ? 1 : 0);
+        q_ += stepQ_;
+        r_ += stepR_;
+        if (r_ >= den_) {
+            r_ -= den_;
+            ++q_;
+        }
+        return x;
+    }
+
+  private:
+    int64_t den_ = 1, stepQ_ = 0, stepR_ = 0;
+    int64_t q_ = 0, r_ = 0;  // floor part (with a.x) and remainder, 0 <= r < den
+};
+
 // Fills the parallelogram p[0..3] (corners in order) with GDI's polygon rule,
-// rows limited to [clipTop, clipBottom).
+// rows limited to those of the clip rectangles.
 void FillParallelogram(const Target &t, const Point64 p[4], uint32_t pixel)
 {
     long clipTop, clipBottom;
     ClipRows(t, &clipTop, &clipBottom);
-    int64_t top = p[0].y, bottom = p[0].y;
-    for (int i = 1; i < 4; ++i) {
-        top = std::min(top, p[i].y);
-        bottom = std::max(bottom, p[i].y);
+    // Each edge that is not horizontal owns the rows from its upper end to
+    // just above its lower end.
+    struct Edge {
+        Point64 a, b;
+        bool started;
+        EdgeWalk walk;
+    } edges[4];
+    int count = 0;
+    int64_t top = INT64_MAX, bottom = INT64_MIN;
+    for (int e = 0; e < 4; ++e) {
+        Point64 a = p[e], b = p[(e + 1) % 4];
+        if (a.y == b.y)
+            continue;
+        if (a.y > b.y)
+            std::swap(a, b);
+        edges[count++] = {a, b, false, EdgeWalk()};
+        top = std::min(top, a.y);
+        bottom = std::max(bottom, b.y);
     }
     top = std::max<int64_t>(top, clipTop);
     bottom = std::min<int64_t>(bottom, clipBottom);
     for (int64_t y = top; y < bottom; ++y) {
         // A convex shape crosses each row in one span: from the leftmost
-        // edge crossing to the rightmost.
+        // crossing to the rightmost.
         int64_t left = INT64_MAX, right = INT64_MIN;
-        for (int e = 0; e < 4; ++e) {
-            Point64 a = p[e], b = p[(e + 1) % 4];
-            if (a.y == b.y)
+        for (int e = 0; e < count; ++e) {
+            Edge &edge = edges[e];
+            if (y < edge.a.y || y >= edge.b.y)
                 continue;
-            if (a.y > b.y)
-                std::swap(a, b);
-            // The edge owns rows a.y .. b.y - 1.
-            if (y < a.y || y >= b.y)
-                continue;
-            int64_t x = a.x + CeilDiv(Wide(b.x - a.x) * (y - a.y), Wide(b.y - a.y));
+            if (!edge.started) {
+                edge.walk.Start(edge.a, edge.b, y);
+                edge.started = true;
+            }
+            int64_t x = edge.walk.Next();
             left = std::min(left, x);
             right = std::max(right, x);
         }
