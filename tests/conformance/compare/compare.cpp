@@ -2,7 +2,7 @@
 // with the reference (REFERENCE, Windows GDI under Wine), frame by frame.
 //
 //   kp-conformance-compare [--tolerance FILE] [--write-tolerance FILE] [--diff-dir DIR]
-//                          [--only-reference] ACTUAL REFERENCE
+//                          ACTUAL REFERENCE
 //
 // For every frame it counts the pixels that differ and the stroke pixels
 // (those that are not background in either run), and sums them per script
