@@ -24,9 +24,11 @@ struct HostWindow {
     int height = 0;
 
     // The client size of the normal (not minimized, not maximized) window,
-    // which a restore goes back to.
+    // which a restore goes back to. A hidden window's new size becomes the
+    // normal size when it is shown, unless it is shown maximized.
     int normalWidth = 0;
     int normalHeight = 0;
+    bool sizedWhileHidden = false;
 };
 
 struct HeadlessHost::Event {
@@ -625,6 +627,13 @@ void HeadlessHost::SetShowState(HostWindow *window, ShowState state)
     // A window that is not on the screen keeps no pixels.
     if (state == ShowState::Hidden || state == ShowState::Minimized)
         LoseAll(*window);
+    if (window->sizedWhileHidden && state != ShowState::Hidden) {
+        if (state != ShowState::Maximized) {
+            window->normalWidth = window->width;
+            window->normalHeight = window->height;
+        }
+        window->sizedWhileHidden = false;
+    }
     window->state = state;
 }
 
@@ -634,9 +643,11 @@ void HeadlessHost::ResizeHostWindow(HostWindow *window, int clientWidth, int cli
     if (std::find(windows_.begin(), windows_.end(), window) == windows_.end())
         return;
     SetClientSize(*window, clientWidth, clientHeight);
-    if (window->state != ShowState::Maximized && window->state != ShowState::Minimized) {
+    if (window->state == ShowState::Normal) {
         window->normalWidth = window->width;
         window->normalHeight = window->height;
+    } else if (window->state == ShowState::Hidden) {
+        window->sizedWhileHidden = true;
     }
 }
 
