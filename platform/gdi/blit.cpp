@@ -129,6 +129,20 @@ void BlitRow(uint32_t *dst, const uint32_t *src, long n, SourceOp op, bool toMon
     }
 }
 
+// The pixels [*lo, *hi) that an extent covers from start. As Windows does, a
+// negative extent reaches back from start but keeps start's own pixel:
+// x = 10, w = -3 covers 8, 9 and 10.
+void Span(long start, long extent, long *lo, long *hi)
+{
+    if (extent >= 0) {
+        *lo = start;
+        *hi = start + extent;
+    } else {
+        *lo = start + extent + 1;
+        *hi = start + 1;
+    }
+}
+
 }  // namespace
 
 BOOL WINAPI PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop)
@@ -137,9 +151,10 @@ BOOL WINAPI PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop)
     PatternOp op;
     if (o == nullptr || !PatternOpOf(rop, &op))
         return FALSE;
-    // A negative extent reaches to the left of x (or above y).
-    long left = w < 0 ? long(x) + w : x, top = h < 0 ? long(y) + h : y;
-    return PatternFill(o->dc, left, top, w < 0 ? -long(w) : w, h < 0 ? -long(h) : h, op);
+    long left, right, top, bottom;
+    Span(x, w, &left, &right);
+    Span(y, h, &top, &bottom);
+    return PatternFill(o->dc, left, top, right - left, bottom - top, op);
 }
 
 BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop)
@@ -210,8 +225,13 @@ int WINAPI FillRect(HDC hdc, const RECT *rect, HBRUSH brush)
     COLORREF color;
     if (o == nullptr || rect == nullptr || !BrushColor(brush, &color))
         return 0;
+    // A pattern fill of the rectangle's extents with this brush: an inverted
+    // rectangle fills as a negative extent does.
+    long left, right, top, bottom;
+    Span(rect->left, long(rect->right) - rect->left, &left, &right);
+    Span(rect->top, long(rect->bottom) - rect->top, &top, &bottom);
     Target t;
     if (TargetOf(o->dc, &t))
-        FillOnTarget(t, rect->left, rect->top, rect->right, rect->bottom, StoredPixel(t, color));
+        FillOnTarget(t, left, top, right, bottom, StoredPixel(t, color));
     return 1;
 }

@@ -28,7 +28,8 @@ TEST(PatBlt, FillsTheRectangleClippedToTheBitmap)
         {2, 3, 4, 2, BLACKNESS, RectPixels(2, 3, 6, 5)},
         {-3, -3, 5, 5, BLACKNESS, RectPixels(0, 0, 2, 2)},
         {8, 8, 10, 10, BLACKNESS, RectPixels(8, 8, 10, 10)},
-        {6, 5, -4, -2, BLACKNESS, RectPixels(2, 3, 6, 5)},  // extents reaching back
+        {6, 5, -4, -2, BLACKNESS, RectPixels(3, 4, 7, 6)},  // extents reaching back
+        {0, 0, -1, 3, BLACKNESS, RectPixels(0, 0, 1, 3)},
         {2, 2, 0, 5, BLACKNESS, {}},
         {20, 20, 5, 5, BLACKNESS, {}},
         {0, 0, 10, 10, WHITENESS, {}},
@@ -170,6 +171,11 @@ TEST(FillRect, FillsWithTheBrushOrASystemColour)
     EXPECT_NE(FillRect(c.dc(), &all, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1)), 0);
     EXPECT_TRUE(c.Inked().empty());
     EXPECT_EQ(FillRect(c.dc(), &r, reinterpret_cast<HBRUSH>(uintptr_t(0x7777777))), 0);
+    // An inverted rectangle fills like negative extents: back from its
+    // left/top, keeping their own pixels.
+    RECT inverted = {4, 3, 1, 1};
+    FillRect(c.dc(), &inverted, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    EXPECT_EQ(c.Inked(), RectPixels(2, 2, 5, 4));
 }
 
 }  // namespace
