@@ -69,6 +69,25 @@ TEST_F(StrokeTest, EveryDrawingMoveRepaintsTheWholeClient)
     CloseAndCheck();
 }
 
+TEST_F(StrokeTest, DrawingMovesRepaintWithoutErasingTheBackground)
+{
+    // Where the client reaches beyond the canvas the copy brings nothing, so
+    // there an erase would show: a mark left there must survive the repaint.
+    host.SetScreenSize(1920, 1080);  // the canvas keeps its size anyway
+    host.Resize(hwnd, 2000, 400);
+    ASSERT_TRUE(host.WaitIdle());
+    const uint32_t mark = 0x00FACADE;
+    host.Scribble(hwnd, RECT{1950, 100, 1960, 110}, mark);
+    Press(10, 10);
+    host.ClearPresents();
+    Move(30, 20);
+    EXPECT_EQ(host.PresentCount(), 1);
+    kp::host::Image image = Pixels();
+    EXPECT_EQ(image.At(1955, 105), mark) << "the move's repaint erased the background";
+    EXPECT_EQ(image.At(10, 10), kBlack);
+    CloseAndCheck();
+}
+
 TEST_F(StrokeTest, PressAndReleaseWithoutMovementLeavesNoMark)
 {
     host.ClearPresents();
