@@ -686,7 +686,9 @@ void HeadlessHost::PumpEvents(bool wait)
             Deadlock("waiting for input");
         }
     }
-    while (inboxCount_ > 0) {
+    // Only what is there now: an injector that keeps going must not keep the
+    // program here, nor overfill USER's queue (which is larger than the inbox).
+    for (int batch = inboxCount_; batch > 0 && inboxCount_ > 0; --batch) {
         Event e = inbox_[inboxHead_];
         inboxHead_ = (inboxHead_ + 1) % kInboxCapacity;
         --inboxCount_;
