@@ -199,9 +199,8 @@ bool HeadlessHost::WaitIdleLocked(std::unique_lock<std::mutex> &lock)
 {
     if (!programRunning_)
         return inboxCount_ == 0;
-    return stateChanged_.wait_for(lock, kGuard, [this] {
-        return programExited_ || (programWaiting_ && inboxCount_ == 0);
-    });
+    return stateChanged_.wait_for(
+        lock, kGuard, [this] { return programExited_ || (programWaiting_ && inboxCount_ == 0); });
 }
 
 bool HeadlessHost::WaitIdle()
@@ -298,8 +297,7 @@ void HeadlessHost::Inject(const Event &event)
         bool pumpedElsewhere = programRunning_ && std::this_thread::get_id() != programThreadId_;
         if (!pumpedElsewhere)
             Deadlock("inbox full and nobody to empty it");
-        if (!inboxChanged_.wait_for(lock, kGuard,
-                                    [this] { return inboxCount_ < kInboxCapacity; }))
+        if (!inboxChanged_.wait_for(lock, kGuard, [this] { return inboxCount_ < kInboxCapacity; }))
             Deadlock("waiting for room in the inbox");
     }
     inbox_[(inboxHead_ + inboxCount_) % kInboxCapacity] = event;

@@ -53,7 +53,7 @@ struct PresentRecord {
 };
 
 class HeadlessHost final : public Host {
-public:
+  public:
     using EntryPoint = int (*)(HINSTANCE, HINSTANCE, LPSTR, int);
 
     // How long a wait for the program may take before it is taken for a
@@ -147,7 +147,7 @@ public:
 
     struct Event;  // an injected event, as the inbox holds it
 
-private:
+  private:
     static constexpr int kInboxCapacity = 4096;
 
     void Inject(const Event &event);

@@ -13,7 +13,7 @@ using kptest::ProgramTest;
 using kptest::ShowsCanvas;
 
 class CanvasTest : public ProgramTest {
-protected:
+  protected:
     // A stroke through the whole default client, corners included.
     void DrawZigzag(CanvasModel &model)
     {
@@ -51,8 +51,14 @@ TEST_F(CanvasTest, CoveringMinimizingAndResizingBringBackExactlyTheCanvas)
         std::function<void()> change;
     };
     const Case cases[] = {
-        {"cover and uncover a band", [&] { host.CoverAndUncover(hwnd, RECT{100, 50, 400, 300}); }},
-        {"cover and uncover all", [&] { host.CoverAndUncover(hwnd, RECT{-10, -10, 900, 900}); }},
+        {"cover and uncover a band",
+         [&] {
+             host.CoverAndUncover(hwnd, RECT{100, 50, 400, 300});
+         }},
+        {"cover and uncover all",
+         [&] {
+             host.CoverAndUncover(hwnd, RECT{-10, -10, 900, 900});
+         }},
         {"cover and uncover two corners",
          [&] {
              host.CoverAndUncover(hwnd, RECT{0, 0, 30, 30});
@@ -78,7 +84,8 @@ TEST_F(CanvasTest, CoveringMinimizingAndResizingBringBackExactlyTheCanvas)
              host.Maximize(hwnd);
              host.Restore(hwnd);
          }},
-        {"minimize, then maximize", [&] {
+        {"minimize, then maximize",
+         [&] {
              host.Minimize(hwnd);
              host.Maximize(hwnd);
          }},

@@ -12,7 +12,7 @@ using kptest::ProgramTest;
 using kptest::ShowsCanvas;
 
 class PenTest : public ProgramTest {
-protected:
+  protected:
     void SetUp() override
     {
         ProgramTest::SetUp();
@@ -21,9 +21,9 @@ protected:
 
     // Whether the window shows the canvas that draw() makes with one of the
     // candidate pens (the clock may have turned a second during the click).
-    testing::AssertionResult ShowsCanvasWithOneOf(const std::vector<Pen> &candidates,
-                                                  const std::function<void(CanvasModel &,
-                                                                           const Pen &)> &draw)
+    testing::AssertionResult
+    ShowsCanvasWithOneOf(const std::vector<Pen> &candidates,
+                         const std::function<void(CanvasModel &, const Pen &)> &draw)
     {
         kp::host::Image image = Pixels();
         testing::AssertionResult last = testing::AssertionFailure() << "no candidate pen";

@@ -40,7 +40,7 @@ inline Pen PenForSeed(DWORD seed)
 // scratch bitmap and copied in, since their exact shape is GDI's business
 // (and its own tests' concern), not the program's.
 class CanvasModel {
-public:
+  public:
     CanvasModel(int width, int height)
         : width_(width), height_(height), pixels_(static_cast<size_t>(width) * height, kWhite)
     {
@@ -67,7 +67,7 @@ public:
         y_ = y;
     }
 
-private:
+  private:
     void Plot(long x, long y, uint32_t pixel)
     {
         if (Inside(x, y))
@@ -168,7 +168,7 @@ inline testing::AssertionResult ShowsCanvas(const kp::host::Image &image, const 
 }
 
 class ProgramTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { KpGetGdiCounts(&before_); }
 
     void TearDown() override
@@ -253,7 +253,7 @@ protected:
     kp::host::HeadlessHost host;
     HWND hwnd = nullptr;
 
-private:
+  private:
     KpGdiCounts before_ = {};
 };
 

@@ -12,7 +12,7 @@ using kptest::ProgramTest;
 using kptest::ShowsCanvas;
 
 class StrokeTest : public ProgramTest {
-protected:
+  protected:
     void SetUp() override
     {
         ProgramTest::SetUp();
@@ -24,8 +24,8 @@ protected:
 
 TEST_F(StrokeTest, OneStrokeIsBlackOnePixelSegmentsWithoutItsLastPoint)
 {
-    const POINT points[] = {{10, 10}, {50, 30}, {60, 80}, {20, 81}, {20, 120}, {300, 121},
-                            {299, 400}, {580, 5}};
+    const POINT points[] = {{10, 10},  {50, 30},   {60, 80},   {20, 81},
+                            {20, 120}, {300, 121}, {299, 400}, {580, 5}};
     Press(points[0].x, points[0].y);
     model.MoveTo(points[0].x, points[0].y);
     for (size_t i = 1; i < std::size(points); ++i) {

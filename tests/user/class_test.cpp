@@ -88,8 +88,11 @@ TEST_F(ClassTest, SystemIconsAndCursorsAreStableHandles)
         LPCSTR id;
         bool icon;
     };
-    const Case known[] = {{IDI_APPLICATION, true}, {IDI_WINLOGO, true}, {IDI_HAND, true},
-                          {IDC_ARROW, false},      {IDC_CROSS, false}};
+    const Case known[] = {{IDI_APPLICATION, true},
+                          {IDI_WINLOGO, true},
+                          {IDI_HAND, true},
+                          {IDC_ARROW, false},
+                          {IDC_CROSS, false}};
     for (const Case &c : known) {
         void *a = c.icon ? (void *)LoadIconA(NULL, c.id) : (void *)LoadCursorA(NULL, c.id);
         void *b = c.icon ? (void *)LoadIconA(NULL, c.id) : (void *)LoadCursorA(NULL, c.id);

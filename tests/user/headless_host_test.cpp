@@ -13,7 +13,7 @@ using kptest::AllPixelsIn;
 using kptest::UserTest;
 
 class HeadlessHostTest : public UserTest {
-protected:
+  protected:
     // Lets the host deliver its inbox to USER without taking any message.
     static void DeliverInbox()
     {
@@ -24,7 +24,7 @@ protected:
 
 TEST_F(HeadlessHostTest, ResizingKeepsWhatStaysInsideAndLosesWhatIsUncovered)
 {
-    HWND hwnd = ShownWindow(216, 131);  // a 200 x 100 client
+    HWND hwnd = ShownWindow(216, 131);                                         // a 200 x 100 client
     handlers()[WM_PAINT] = [](HWND, WPARAM, LPARAM) -> LRESULT { return 0; };  // leave it be
     HDC dc = GetDC(hwnd);
     for (int y = 0; y < 100; ++y)

@@ -44,7 +44,8 @@ TEST_F(MessageTest, PostedMessagesAndInputEachKeepTheirOrder)
         else
             input.push_back({m.message, m.wParam, m.lParam});
     }
-    const Expected wantPosted[] = {{WM_USER + 1, 11, 0}, {WM_USER + 2, 12, 0}, {WM_USER + 3, 13, 0}};
+    const Expected wantPosted[] = {
+        {WM_USER + 1, 11, 0}, {WM_USER + 2, 12, 0}, {WM_USER + 3, 13, 0}};
     const Expected wantInput[] = {
         {WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 20)},
         {WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(11, 21)},

@@ -16,7 +16,7 @@ constexpr uint32_t kWhite = 0x00FFFFFF;
 constexpr uint32_t kBlack = 0x00000000;
 
 class PaintTest : public UserTest {
-protected:
+  protected:
     // WM_PAINT that fills the whole client with a solid colour: the DC's
     // clipping decides what changes.
     void PaintSolid(COLORREF colour)
@@ -102,7 +102,8 @@ TEST_F(PaintTest, EraseHappensOnlyWhenSomeInvalidationAskedForIt)
              InvalidateRect(hwnd, &b, FALSE);
          },
          false},
-        {"TRUE outside the client", [&] {
+        {"TRUE outside the client",
+         [&] {
              RECT off = {700, 700, 800, 800};
              InvalidateRect(hwnd, &off, TRUE);
              InvalidateRect(hwnd, &b, FALSE);
@@ -196,9 +197,8 @@ TEST_F(PaintTest, DefaultEraseFillsOnlyTheDamageWithTheClassBrush)
         COLORREF brushColour;
         uint32_t pixel;
     };
-    const Case cases[] = {{RGB(255, 255, 255), kWhite},
-                          {RGB(0, 0, 0), kBlack},
-                          {RGB(10, 20, 30), 0x000A141E}};
+    const Case cases[] = {
+        {RGB(255, 255, 255), kWhite}, {RGB(0, 0, 0), kBlack}, {RGB(10, 20, 30), 0x000A141E}};
     for (const Case &c : cases) {
         kp::user::ResetForNewProcess();
         HBRUSH brush = CreateSolidBrush(c.brushColour);
@@ -266,12 +266,12 @@ TEST_F(PaintTest, ResizingInvalidatesOnlyTheUncoveredStripsWithErase)
         RECT paint;  // rcPaint of the one WM_PAINT
     };
     const Case cases[] = {
-        {700, 461, true, true, {584, 0, 700, 461}},  // wider: the strip on the right
-        {700, 600, true, true, {0, 461, 700, 600}},  // taller: the strip at the bottom
-        {300, 200, true, false, {}},                 // smaller: nothing
-        {300, 200, false, false, {}},                // the same size again: nothing at all
-        {0, 0, true, false, {}},                     // nothing left
-        {50, 40, true, true, {0, 0, 50, 40}},        // back from nothing: all of it
+        {700, 461, true, true, {584, 0, 700, 461}},    // wider: the strip on the right
+        {700, 600, true, true, {0, 461, 700, 600}},    // taller: the strip at the bottom
+        {300, 200, true, false, {}},                   // smaller: nothing
+        {300, 200, false, false, {}},                  // the same size again: nothing at all
+        {0, 0, true, false, {}},                       // nothing left
+        {50, 40, true, true, {0, 0, 50, 40}},          // back from nothing: all of it
         {2000, 1500, true, true, {0, 0, 2000, 1500}},  // larger than the screen
     };
     for (const Case &c : cases) {

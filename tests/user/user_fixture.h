@@ -24,7 +24,7 @@ struct Logged {
 };
 
 class UserTest : public ::testing::Test {
-protected:
+  protected:
     using Handler = std::function<LRESULT(HWND, WPARAM, LPARAM)>;
 
     static constexpr const char *kClass = "recorder";

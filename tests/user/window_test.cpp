@@ -46,8 +46,8 @@ TEST_F(WindowTest, SystemMetricsAreTheFrameAndTheHostsScreen)
     struct Case {
         int index, value;
     };
-    const Case fixed[] = {{SM_CXFRAME, 4}, {SM_CYFRAME, 4}, {SM_CXPADDEDBORDER, 4},
-                          {SM_CYCAPTION, 23}};
+    const Case fixed[] = {
+        {SM_CXFRAME, 4}, {SM_CYFRAME, 4}, {SM_CXPADDEDBORDER, 4}, {SM_CYCAPTION, 23}};
     for (const Case &c : fixed)
         EXPECT_EQ(GetSystemMetrics(c.index), c.value) << c.index;
     EXPECT_EQ(GetSystemMetrics(SM_CXFRAME) + GetSystemMetrics(SM_CXPADDEDBORDER), 8);
@@ -105,8 +105,8 @@ TEST_F(WindowTest, CreationSendsNcCreateThenCreateInsideTheCall)
         return 0;
     };
     int marker = 0;
-    HWND hwnd = CreateWindowExA(0, kClass, "t", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                CW_USEDEFAULT, 600, 500, NULL, NULL, NULL, &marker);
+    HWND hwnd = CreateWindowExA(0, kClass, "t", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                600, 500, NULL, NULL, NULL, &marker);
     ASSERT_NE(hwnd, nullptr);
     EXPECT_EQ(seenInCreate, hwnd);
     EXPECT_EQ(paramInCreate, &marker);
