@@ -6,10 +6,12 @@ real XTEST input, real pixels read back with XGetImage.
   kp_e2e.py --target native --exe build/native/kelvane-paint check NAME
   kp_e2e.py --target wine --exe ... screenshot --out docs/screenshot-wine.png
   kp_e2e.py --target native --exe ... demo --out shot.png
+  kp_e2e.py --exe build/native/kelvane-paint across --wine-exe build/win32/kelvane-paint.exe
   kp_e2e.py list
 
 Exit codes: 0 all passed (demo: the program's exit code), 1 a check failed,
-2 the harness could not run, 77 the target cannot run here at all (no Wine),
+2 the harness could not run, 77 the target cannot run here at all (no Wine)
+or none of the checks asked for applies to it,
 124 the program did not end after its window was closed (demo)."""
 
 import argparse
@@ -21,10 +23,13 @@ import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from kpe2e.checks import CHECKS  # noqa: E402
+from kpe2e.checks import CHECKS, NotApplicable  # noqa: E402
+from kpe2e import window_checks  # noqa: E402,F401  (registers more checks)
+from kpe2e.across import compare as compare_targets  # noqa: E402
 from kpe2e.demo import demo_scenario, screenshot_scenario  # noqa: E402
 from kpe2e.session import Session  # noqa: E402
 from kpe2e.targets import Skip, make_target  # noqa: E402
+from kpe2e.throughput import measure as measure_throughput  # noqa: E402
 
 EXIT_FAIL, EXIT_ERROR, EXIT_SKIP, EXIT_NO_EXIT = 1, 2, 77, 124
 
@@ -64,6 +69,14 @@ def parse_args(argv):
                        "close; exit with the program's exit code")
     d.add_argument("--out", required=True)
     d.add_argument("program_args", nargs="*", help="arguments for the program (after --)")
+    t = sub.add_parser("throughput", help="measure how many moves per second the program "
+                       "keeps up with (prints numbers; not a test)")
+    t.add_argument("--moves", type=int, default=5000)
+    t.add_argument("--repeat", type=int, default=3)
+    a = sub.add_parser("across", help="the same black-pen input on the native build (--exe) "
+                       "and the Windows build under Wine (--wine-exe): the same pixels over "
+                       "the common area")
+    a.add_argument("--wine-exe", required=True, help="kelvane-paint.exe")
     args = p.parse_args(argv)
     if args.command != "list" and not args.exe:
         p.error("--exe is required")
@@ -71,7 +84,8 @@ def parse_args(argv):
 
 
 def run_checks(session, names, work_dir):
-    failed = []
+    """Runs the checks; returns (failed, skipped) name lists."""
+    failed, skipped = [], []
     for name in names:
         t0 = time.monotonic()
         session.failure_picture = os.path.join(work_dir, "%s-failure.png" % name)
@@ -79,6 +93,9 @@ def run_checks(session, names, work_dir):
         try:
             summary = CHECKS[name](session)
             log("PASS %s (%.1f s): %s" % (name, time.monotonic() - t0, summary))
+        except NotApplicable as e:
+            log("SKIP %s: %s" % (name, e))
+            skipped.append(name)
         except AssertionError as e:
             log("FAIL %s (%.1f s): %s" % (name, time.monotonic() - t0, e))
             failed.append(name)
@@ -91,7 +108,39 @@ def run_checks(session, names, work_dir):
                 program.stop()
             session.target.programs = []
             session.x.release_all()
-    return failed
+    return failed, skipped
+
+
+def run_across(args, work_dir):
+    """The cross-target comparison: the native build (--exe), then the
+    Windows build under Wine (--wine-exe). 77 when either cannot run here."""
+    code = EXIT_ERROR
+    t_start = time.monotonic()
+    try:
+        if not os.access(args.exe, os.X_OK):
+            raise Skip("no native program at %s" % args.exe)
+        if not os.path.isfile(args.wine_exe):
+            raise Skip("no Windows build at %s" % args.wine_exe)
+        native = make_target("native", args.exe, work_dir, log)
+        wine = make_target("wine", args.wine_exe, work_dir, log, args.wineprefix)
+        wine.check_available()
+        ok, summary = compare_targets([native, wine], log, work_dir)
+        log("%s across targets: %s" % ("PASS" if ok else "FAIL", summary))
+        code = 0 if ok else EXIT_FAIL
+    except Skip as e:
+        print("SKIP: %s" % e, flush=True)
+        code = EXIT_SKIP
+    except AssertionError as e:
+        log("FAIL across targets: %s" % e)
+        code = EXIT_FAIL
+    except Interrupted as e:
+        log("ABORTED: %s; everything started has been stopped" % e)
+    except Exception:
+        log("ERROR:\n%s" % traceback.format_exc())
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+    log("done in %.1f s" % (time.monotonic() - t_start))
+    return code
 
 
 def main(argv):
@@ -112,6 +161,8 @@ def main(argv):
         signal.signal(sig, _on_signal)
     signal.setitimer(signal.ITIMER_REAL, args.timeout)
 
+    if args.command == "across":
+        return run_across(args, work_dir)
     target = make_target(args.target, args.exe, work_dir, log, args.wineprefix)
     t_start = time.monotonic()
     code = EXIT_ERROR
@@ -126,9 +177,11 @@ def main(argv):
                 code = 0
             elif args.command == "check":
                 names = args.names or list(CHECKS)
-                failed = run_checks(session, names, work_dir)
-                log("%d of %d check(s) passed" % (len(names) - len(failed), len(names)))
-                code = EXIT_FAIL if failed else 0
+                failed, skipped = run_checks(session, names, work_dir)
+                log("%d of %d check(s) passed%s" % (
+                    len(names) - len(failed) - len(skipped), len(names),
+                    ", %d not for this target" % len(skipped) if skipped else ""))
+                code = EXIT_FAIL if failed else EXIT_SKIP if len(skipped) == len(names) else 0
             elif args.command == "screenshot":
                 session.failure_picture = os.path.join(work_dir, "screenshot-failure.png")
                 session.target.log_label = "screenshot"
@@ -145,6 +198,10 @@ def main(argv):
                     code = EXIT_FAIL
                 finally:
                     session.finish(app)
+            elif args.command == "throughput":
+                session.target.log_label = "throughput"
+                log(measure_throughput(session, log, args.moves, args.repeat))
+                code = 0
             elif args.command == "demo":
                 session.target.log_label = "demo"
                 app = session.launch(args.program_args)

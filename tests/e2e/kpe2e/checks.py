@@ -23,6 +23,10 @@ def check(name):
     return register
 
 
+class NotApplicable(Exception):
+    """The check does not apply to this target (reported as skipped)."""
+
+
 def expect(condition, message):
     if not condition:
         raise AssertionError(message)

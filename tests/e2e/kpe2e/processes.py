@@ -68,6 +68,23 @@ def stop_group(proc, grace=3.0):
         pass
 
 
+def signal_group(proc, sig):
+    """Sends sig to proc's process group (the one start() gave it)."""
+    try:
+        os.killpg(os.getpgid(proc.pid), sig)
+    except ProcessLookupError:
+        pass
+
+
+def stopped(pid):
+    """Whether the process is stopped by a signal (state T)."""
+    try:
+        with open("/proc/%d/stat" % pid) as f:
+            return f.read().rsplit(")", 1)[1].split()[0] in ("T", "t")
+    except OSError:
+        return False
+
+
 def pids_with_env(name, value):
     """PIDs of the processes whose environment holds name=value: the way to
     find every process of one Wine prefix, whoever started it inside Wine."""

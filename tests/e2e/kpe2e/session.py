@@ -122,6 +122,11 @@ class App:
     def release(self, button=1):
         self.x.button(button, False)
 
+    def move_burst(self, points):
+        """Moves through every client point with no wait at all in between."""
+        ox, oy = self.origin()
+        self.x.move_burst([(ox + x, oy + y) for x, y in points])
+
     def click(self, x, y, button=1):
         """Moves to (x, y), then presses and releases the button there."""
         self.move(x, y)

@@ -5,6 +5,7 @@ program, and what client area a 600 x 500 window has there."""
 import fcntl
 import os
 import shutil
+import signal
 import subprocess
 import time
 
@@ -38,9 +39,27 @@ class Program:
     def stop(self):
         processes.stop_group(self.proc)
 
+    def pause(self):
+        """Stops the program's process group (SIGSTOP): X events for it queue up
+        unread until resume()."""
+        processes.signal_group(self.proc, signal.SIGSTOP)
+
+    def resume(self):
+        processes.signal_group(self.proc, signal.SIGCONT)
+
+    def stopped(self):
+        return processes.stopped(self.proc.pid)
+
 
 class Target:
     name = None
+    # Whether every X pointer motion becomes its own WM_MOUSEMOVE even when
+    # they queue up. Wine merges queued moves, as Windows does; the native
+    # SDL host keeps each one.
+    keeps_every_queued_move = False
+    # The X11 WM_CLASS (instance, class) that the desktop entry names, or None
+    # where the window's class is not the program's to choose.
+    wm_class = None
     # Client area of a 600 x 500 overlapped window.
     client_size = None
 
@@ -92,6 +111,8 @@ class NativeTarget(Target):
     """The Linux build: an SDL2 program that opens an X window of its own."""
 
     name = "native"
+    keeps_every_queued_move = True
+    wm_class = ("kelvane-paint", "kelvane-paint")
     # Windows 10 metrics at 96 DPI: 8 px frame each side, 31 px at the top.
     client_size = (584, 461)
 

@@ -190,6 +190,13 @@ class XClient:
         xtest.fake_input(self.d, X.MotionNotify, x=x, y=y)
         self._sync()
 
+    def move_burst(self, points):
+        """Moves the pointer through every root point, one MotionNotify each,
+        as fast as the server takes them: one round trip at the end only."""
+        for x, y in points:
+            xtest.fake_input(self.d, X.MotionNotify, x=x, y=y)
+        self._sync()
+
     def pointer(self):
         p = self.root.query_pointer()
         return p.root_x, p.root_y
@@ -245,6 +252,38 @@ class XClient:
     def resize(self, win, width, height):
         win.configure(width=width, height=height)
         self._sync()
+
+    def wm_class(self, win):
+        """(instance, class) of the window's WM_CLASS, or None."""
+        try:
+            return win.get_wm_class()
+        except error.XError:
+            return None
+
+    def map_state(self, win):
+        try:
+            return win.get_attributes().map_state
+        except error.XError:
+            return None
+
+    def iconify(self, win):
+        """What a window manager does to minimize a window (ICCCM and EWMH):
+        WM_STATE becomes IconicState, _NET_WM_STATE gains _NET_WM_STATE_HIDDEN,
+        and the window is unmapped."""
+        self._set_wm_state(win, 3, [self.atom("_NET_WM_STATE_HIDDEN")])
+        win.unmap()
+        self._sync()
+
+    def deiconify(self, win):
+        """What a window manager does to restore a minimized window."""
+        self._set_wm_state(win, 1, [])
+        win.map()
+        self._sync()
+
+    def _set_wm_state(self, win, state, net_states):
+        wm_state = self.atom("WM_STATE")
+        win.change_property(wm_state, wm_state, 32, [state, X.NONE])
+        win.change_property(self.atom("_NET_WM_STATE"), Xatom.ATOM, 32, net_states)
 
     def close_window(self, win):
         """Asks the window to close as a window manager's close button does:
