@@ -208,6 +208,41 @@ def picture_survives_minimize(session):
         session.finish(app)
 
 
+@check("picture_survives_maximize")
+def picture_survives_maximize(session):
+    """Maximized and restored the way a window manager does it: the maximized
+    window shows the whole picture where it was (the canvas has the screen's
+    size) with white around it, takes strokes anywhere, and shows them all
+    again when restored to its old size."""
+    app = session.launch()
+    try:
+        canvas, picture = _draw_picture_for_repaint(app)
+        x, y, ww, wh = session.x.geometry(app.window)
+        size = app.client_size()
+        screen = session.x.screen
+        big_w, big_h = screen.width_in_pixels, screen.height_in_pixels - 40
+        session.x.maximize(app.window, big_w, big_h)
+        left, top, right, bottom = app.frame
+        want = (big_w - left - right, big_h - top - bottom)
+        wait_for(lambda: (app.client_size() == want, "%dx%d" % app.client_size()), 10,
+                 "the client area to become %dx%d" % want)
+        app.wait_picture(canvas.clipped(*want), what="the picture in the maximized window")
+        far = [(want[0] - 200, want[1] - 30), (want[0] - 20, want[1] - 150), (size[0] + 30, 40)]
+        app.draw_stroke(canvas, far, BLACK_PEN)
+        expect_picture(app, canvas, "the picture with a stroke beyond the old size")
+        session.x.unmaximize(app.window, x, y, ww, wh)
+        wait_for(lambda: (app.client_size() == size, "%dx%d" % app.client_size()), 10,
+                 "the client area to be %dx%d again" % size)
+        expect_picture(app, canvas, "the picture after restoring")
+        session.x.maximize(app.window, big_w, big_h)
+        wait_for(lambda: app.client_size() == want, 10, "the client area to grow again")
+        expect_picture(app, canvas, "the whole picture, maximized again")
+        return "maximized to %dx%d and back to %dx%d twice: the picture of %d pixels came back " \
+               "each time" % (want[0], want[1], size[0], size[1], len(canvas.pixels))
+    finally:
+        session.finish(app)
+
+
 @check("alt_f4_closes")
 def alt_f4_closes(session):
     """Alt+F4 over the window, with no window manager to take it, closes the

@@ -280,6 +280,22 @@ class XClient:
         win.map()
         self._sync()
 
+    def maximize(self, win, width, height):
+        """What a window manager does to maximize a window (EWMH): the
+        _NET_WM_STATE_MAXIMIZED_* states, and the window moved to the top-left
+        corner and resized to the given size."""
+        win.change_property(self.atom("_NET_WM_STATE"), Xatom.ATOM, 32,
+                            [self.atom("_NET_WM_STATE_MAXIMIZED_VERT"),
+                             self.atom("_NET_WM_STATE_MAXIMIZED_HORZ")])
+        win.configure(x=0, y=0, width=width, height=height)
+        self._sync()
+
+    def unmaximize(self, win, x, y, width, height):
+        """And back: the states removed, the old place and size."""
+        win.change_property(self.atom("_NET_WM_STATE"), Xatom.ATOM, 32, [])
+        win.configure(x=x, y=y, width=width, height=height)
+        self._sync()
+
     def _set_wm_state(self, win, state, net_states):
         wm_state = self.atom("WM_STATE")
         win.change_property(wm_state, wm_state, 32, [state, X.NONE])
