@@ -6,4 +6,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize
+# Leaks of other projects' libraries that we cannot fix are listed there.
+export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0"
 ctest --preset sanitize
