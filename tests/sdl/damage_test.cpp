@@ -23,6 +23,7 @@ std::string Describe(const RECT &r)
 std::vector<RECT> Rects(const DamageList &d)
 {
     std::vector<RECT> out;
+    out.reserve(static_cast<size_t>(d.Count()));
     for (int i = 0; i < d.Count(); ++i)
         out.push_back(d[i]);
     return out;
