@@ -170,6 +170,18 @@ def middle_button_drag_draws_nothing(session):
     return _idle_drag_check(session, (1, 2), (), "left+middle button")
 
 
+@check("x1_button_drag_draws_nothing")
+def x1_button_drag_draws_nothing(session):
+    # X button 8 is the first extra button (back, MK_XBUTTON1).
+    return _idle_drag_check(session, (1, 8), (), "left+X1 button")
+
+
+@check("x2_button_drag_draws_nothing")
+def x2_button_drag_draws_nothing(session):
+    # X button 9 is the second extra button (forward, MK_XBUTTON2).
+    return _idle_drag_check(session, (1, 9), (), "left+X2 button")
+
+
 @check("right_click_changes_pen")
 def right_click_changes_pen(session):
     app = session.launch()
