@@ -1,0 +1,525 @@
+// A hostile session of the program, decoded from bytes.
+//
+// Input layout (every read past the end gives 0, so any byte string is a
+// session):
+//   screen   1 byte: an entry of kScreens (0xF0..0xFE: one of the large
+//            ones); 0xFF: any size, 2 + 2 bytes (width % 7681, height % 4321,
+//            so 0 x 0 up to 7680 x 4320)
+//   show     1 byte: the start-up show command (kShowCommands)
+//   then operations until the input ends, each one code byte and its
+//   arguments (see Session::Step). Codes 248..255 close the window.
+//
+// The window is the program's own: the class record of WinMain with
+// PaintWndProc, created and shown as WinMain does, but pumped here with
+// PeekMessageA/DispatchMessageA, on this thread, so that a session costs no
+// thread hand-offs.
+#include "session.h"
+
+#include <windows.h>
+
+#include <kp_diagnostics.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "app/wndproc.h"
+#include "host/headless.h"
+#include "user/host_events.h"
+
+namespace kpfuzz {
+
+namespace {
+
+class Reader {
+  public:
+    Reader(const uint8_t *data, size_t size) : data_(data), size_(size) {}
+
+    bool Done() const { return pos_ >= size_; }
+    uint8_t U8() { return pos_ < size_ ? data_[pos_++] : 0; }
+    uint16_t U16()
+    {
+        uint16_t low = U8();
+        return static_cast<uint16_t>(low | (U8() << 8));
+    }
+    uint32_t U32()
+    {
+        uint32_t low = U16();
+        return low | (uint32_t(U16()) << 16);
+    }
+
+  private:
+    const uint8_t *data_;
+    size_t size_;
+    size_t pos_ = 0;
+};
+
+struct Size {
+    int width, height;
+};
+
+// Screens up to full HD first; the large ones, whose canvas alone takes most
+// of a session's time, are picked by the top sixteenth of the byte's values.
+constexpr Size kScreens[] = {
+    {1, 1},       {1, 2},       {2, 1},       {16, 16},    {320, 200},
+    {640, 480},   {800, 600},   {1024, 768},  {1366, 768}, {1920, 1080},
+    {584, 461},   {600, 500},   {2560, 1440}, {3840, 2160}, {7680, 4320},
+};
+constexpr int kScreenCount = sizeof(kScreens) / sizeof(kScreens[0]);
+constexpr int kLargeScreens = 3;
+
+constexpr int kShowCommands[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED,
+                                 SW_SHOWDEFAULT, SW_HIDE,         SW_SHOWNOACTIVATE,
+                                 SW_SHOW,        SW_MINIMIZE,     SW_RESTORE};
+constexpr int kShowCount = sizeof(kShowCommands) / sizeof(kShowCommands[0]);
+
+constexpr WPARAM kKeyStates[] = {
+    MK_LBUTTON,
+    0,
+    MK_LBUTTON | MK_SHIFT,
+    MK_LBUTTON | MK_CONTROL,
+    MK_LBUTTON | MK_RBUTTON,
+    MK_RBUTTON,
+    MK_LBUTTON | MK_MBUTTON,
+    MK_LBUTTON | MK_XBUTTON1,
+};
+constexpr int kKeyStateCount = sizeof(kKeyStates) / sizeof(kKeyStates[0]);
+
+constexpr UINT kMouseMessages[] = {
+    WM_MOUSEMOVE,  WM_LBUTTONDOWN, WM_LBUTTONUP,     WM_LBUTTONDBLCLK, WM_RBUTTONDOWN,
+    WM_RBUTTONUP,  WM_MBUTTONDOWN, WM_MBUTTONUP,     WM_XBUTTONDOWN,   WM_XBUTTONUP,
+    WM_MOUSEWHEEL, WM_MOUSEMOVE,   WM_RBUTTONDBLCLK, WM_MOUSEMOVE,     WM_LBUTTONDOWN,
+    WM_RBUTTONDOWN,
+};
+constexpr int kMouseMessageCount = sizeof(kMouseMessages) / sizeof(kMouseMessages[0]);
+
+constexpr WPARAM kSystemCommands[] = {SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE, SC_SIZE, SC_CLOSE};
+constexpr int kSystemCommandCount = sizeof(kSystemCommands) / sizeof(kSystemCommands[0]);
+
+// Messages that only the platform itself sends, once, at a given moment
+// (creation, the quit message), and those whose parameters are pointers in
+// Win32: posting made-up values for them would be the sender's fault on
+// Windows too. They become WM_NULL; WM_SETTEXT and WM_GETTEXT are sent
+// with real buffers instead (see Session::Arbitrary).
+bool SenderOnlyMessage(UINT message)
+{
+    switch (message) {
+    case 0x0001:  // WM_CREATE: a second one would build a second canvas
+    case 0x0012:  // WM_QUIT: a thread message, never a window's
+    case 0x001A:  // WM_SETTINGCHANGE (string)
+    case 0x001B:  // WM_DEVMODECHANGE (string)
+    case 0x0024:  // WM_GETMINMAXINFO
+    case 0x002B:  // WM_DRAWITEM
+    case 0x002C:  // WM_MEASUREITEM
+    case 0x002D:  // WM_DELETEITEM
+    case 0x0039:  // WM_COMPAREITEM
+    case 0x0046:  // WM_WINDOWPOSCHANGING
+    case 0x0047:  // WM_WINDOWPOSCHANGED
+    case 0x004A:  // WM_COPYDATA
+    case 0x004E:  // WM_NOTIFY
+    case 0x0053:  // WM_HELP
+    case 0x007C:  // WM_STYLECHANGING
+    case 0x007D:  // WM_STYLECHANGED
+    case 0x0081:  // WM_NCCREATE
+    case 0x0083:  // WM_NCCALCSIZE
+    case 0x0214:  // WM_SIZING
+    case 0x0216:  // WM_MOVING
+    case 0x0220:  // WM_MDICREATE
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The largest client area asked of the host, which keeps a buffer that large:
+// 4 M pixels, twice a full HD screen (a wider one gets a flatter window).
+constexpr long long kMaxClientPixels = 4ll << 20;
+// The host's inbox holds 4096 events; deliver them well before that.
+constexpr int kInboxRoom = 4000;
+// Dispatches per drain before the queue is taken to never empty.
+constexpr long kDrainGuard = 1000000;
+
+class Session {
+  public:
+    explicit Session(Reader &in) : in_(in) {}
+
+    SessionResult Run()
+    {
+        KpGdiCounts before;
+        KpGetGdiCounts(&before);
+        Start();
+        while (result_.ok && !quit_ && !in_.Done()) {
+            Step();
+            ++result_.operations;
+        }
+        if (result_.ok && !quit_)
+            Close();
+        ReleaseHoard();
+        if (result_.ok)
+            CheckCounts(before);
+        return result_;
+    }
+
+  private:
+    void Fail(const std::string &what)
+    {
+        if (result_.ok) {
+            result_.ok = false;
+            result_.failure = what;
+        }
+    }
+
+    Size ScreenFromInput()
+    {
+        uint8_t pick = in_.U8();
+        if (pick == 0xFF) {
+            int width = in_.U16() % 7681;
+            return Size{width, in_.U16() % 4321};
+        }
+        if (pick >= 0xF0)
+            return kScreens[kScreenCount - kLargeScreens + (pick - 0xF0) % kLargeScreens];
+        return kScreens[pick % (kScreenCount - kLargeScreens)];
+    }
+
+    // What WinMain does, up to its loop.
+    void Start()
+    {
+        screen_ = ScreenFromInput();
+        host_.SetScreenSize(screen_.width, screen_.height);
+        host_.SetStartupShowCommand(kShowCommands[in_.U8() % kShowCount]);
+
+        char className[] = "paint";
+        WNDCLASSEXA wc;
+        wc.cbSize = sizeof(WNDCLASSEXA);
+        wc.style = 0;
+        wc.lpfnWndProc = PaintWndProc;
+        wc.cbClsExtra = 0;
+        wc.cbWndExtra = 0;
+        wc.hInstance = GetModuleHandleA(NULL);
+        wc.hIcon = LoadIconA(NULL, IDI_APPLICATION);
+        wc.hIconSm = LoadIconA(NULL, IDI_WINLOGO);
+        wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
+        wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
+        wc.lpszMenuName = NULL;
+        wc.lpszClassName = className;
+        if (RegisterClassExA(&wc) == 0) {
+            Fail("the class could not be registered");
+            return;
+        }
+        hwnd_ = CreateWindowExA(0, className, "Kelvane Paint", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                CW_USEDEFAULT, 600, 500, NULL, NULL, wc.hInstance, NULL);
+        if (hwnd_ == NULL) {
+            Fail("the window could not be created");
+            return;
+        }
+        ShowWindow(hwnd_, SW_SHOWDEFAULT);
+        UpdateWindow(hwnd_);
+        Drain();
+    }
+
+    // Before each injection: keep the host's inbox from overflowing.
+    void Room(int events)
+    {
+        if (pending_ + events > kInboxRoom)
+            Drain();
+        pending_ += events;
+    }
+
+    // The message loop, until nothing is left: every queued message and host
+    // event, and the WM_PAINT that comes when the queue is empty.
+    void Drain()
+    {
+        MSG msg;
+        long guard = 0;
+        while (!quit_ && PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            if (++guard > kDrainGuard) {
+                Fail("the message queue never empties");
+                return;
+            }
+            if (msg.message == WM_QUIT) {
+                quit_ = true;
+                quitCode_ = msg.wParam;
+                break;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+            ++result_.dispatched;
+        }
+        pending_ = 0;
+    }
+
+    Size Client()
+    {
+        RECT r = {0, 0, 0, 0};
+        GetClientRect(hwnd_, &r);
+        return Size{r.right, r.bottom};
+    }
+
+    // A point: anywhere a 16-bit coordinate reaches, or inside the client.
+    POINT Point()
+    {
+        uint8_t mode = in_.U8();
+        int x = in_.U16(), y = in_.U16();
+        if (mode & 1) {
+            Size c = Client();
+            x %= c.width + 1;
+            y %= c.height + 1;
+        }
+        return POINT{x, y};
+    }
+
+    WPARAM Keys()
+    {
+        uint8_t pick = in_.U8();
+        return pick >= 0xF0 ? WPARAM(in_.U8()) : kKeyStates[pick % kKeyStateCount];
+    }
+
+    Size ResizeTarget()
+    {
+        long long width = 0, height = 0;
+        switch (in_.U8() % 8) {
+        case 0:
+            break;
+        case 1:
+            width = height = 1;
+            break;
+        case 2:
+            width = in_.U8();
+            height = in_.U8();
+            break;
+        case 3:
+            width = in_.U16() % 2048;
+            height = in_.U16() % 2048;
+            break;
+        case 4:
+            width = screen_.width;
+            height = screen_.height;
+            break;
+        case 5:
+            width = screen_.width + in_.U8();
+            height = screen_.height + in_.U8();
+            break;
+        case 6:
+            width = 2ll * screen_.width + in_.U8();
+            height = 2ll * screen_.height + in_.U8();
+            break;
+        default:
+            width = in_.U16();
+            height = in_.U16();
+            break;
+        }
+        if (width > 0 && width * height > kMaxClientPixels)
+            height = kMaxClientPixels / width;
+        return Size{int(width), int(height)};
+    }
+
+    // Pens until GDI's object table is full, then gives back `spare` of them.
+    void Hoard(int spare)
+    {
+        for (;;) {
+            HPEN pen = CreatePen(PS_SOLID, 1, RGB(1, 2, 3));
+            if (pen == NULL)
+                break;
+            hoard_.push_back(pen);
+        }
+        for (; spare > 0 && !hoard_.empty(); --spare) {
+            DeleteObject(hoard_.back());
+            hoard_.pop_back();
+        }
+    }
+
+    void ReleaseHoard()
+    {
+        for (HPEN pen : hoard_)
+            DeleteObject(pen);
+        hoard_.clear();
+    }
+
+    // Any message, any parameters, posted or sent.
+    void Arbitrary()
+    {
+        uint8_t mode = in_.U8();
+        UINT message = (mode & 2) ? in_.U32() : in_.U16();
+        WPARAM wParam = in_.U32();
+        LPARAM lParam = (mode & 4) ? LPARAM(int32_t(in_.U32())) : LPARAM(in_.U32());
+        if (message == WM_SETTEXT) {
+            int length = in_.U8() % sizeof(text_);
+            for (int i = 0; i < length; ++i)
+                text_[i] = char(in_.U8() | 1);
+            text_[length] = '\0';
+            SendMessageA(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text_));
+            return;
+        }
+        if (message == WM_GETTEXT) {
+            SendMessageA(hwnd_, WM_GETTEXT, wParam % (sizeof(text_) + 1),
+                         reinterpret_cast<LPARAM>(text_));
+            return;
+        }
+        if (SenderOnlyMessage(message))
+            message = WM_NULL;
+        if (mode & 1)
+            SendMessageA(hwnd_, message, wParam, lParam);
+        else
+            PostMessageA(hwnd_, message, wParam, lParam);
+    }
+
+    // One operation.
+    void Step()
+    {
+        uint8_t code = in_.U8();
+        if (code >= 248) {
+            Room(1);
+            host_.RequestClose(hwnd_);
+            return;
+        }
+        switch (code % 16) {
+        case 0: {  // the pointer moves (the host drops it outside the client)
+            POINT p = Point();
+            Room(1);
+            host_.MouseMove(hwnd_, p.x, p.y, Keys());
+            break;
+        }
+        case 1: {  // left button down
+            POINT p = Point();
+            Room(1);
+            host_.MouseButton(hwnd_, WM_LBUTTONDOWN, p.x, p.y, MK_LBUTTON);
+            break;
+        }
+        case 2: {  // left button up
+            POINT p = Point();
+            Room(1);
+            host_.MouseButton(hwnd_, WM_LBUTTONUP, p.x, p.y, 0);
+            break;
+        }
+        case 3: {  // a burst of right clicks
+            int clicks = in_.U8() % 64 + 1;
+            POINT p = Point();
+            WPARAM keys = Keys() & ~WPARAM(MK_RBUTTON);
+            for (int i = 0; i < clicks; ++i) {
+                Room(2);
+                host_.MouseButton(hwnd_, WM_RBUTTONDOWN, p.x, p.y, keys | MK_RBUTTON);
+                host_.MouseButton(hwnd_, WM_RBUTTONUP, p.x, p.y, keys);
+            }
+            break;
+        }
+        case 4: {  // a mouse message straight to the window, any coordinates
+            UINT message = kMouseMessages[in_.U8() % kMouseMessageCount];
+            WPARAM keys = in_.U16();
+            int x = in_.U16(), y = in_.U16();
+            PostMessageA(hwnd_, message, keys, MAKELPARAM(x, y));
+            break;
+        }
+        case 5:
+            Arbitrary();
+            break;
+        case 6: {
+            Size s = ResizeTarget();
+            Room(1);
+            host_.Resize(hwnd_, s.width, s.height);
+            break;
+        }
+        case 7:
+            Room(1);
+            host_.Minimize(hwnd_);
+            break;
+        case 8:
+            Room(1);
+            host_.Restore(hwnd_);
+            break;
+        case 9:
+            Room(1);
+            host_.Maximize(hwnd_);
+            break;
+        case 10: {  // something covered part of the window and went away
+            RECT r;
+            r.left = int16_t(in_.U16());
+            r.top = int16_t(in_.U16());
+            r.right = int16_t(in_.U16());
+            r.bottom = int16_t(in_.U16());
+            Room(1);
+            host_.CoverAndUncover(hwnd_, r);
+            break;
+        }
+        case 11: {  // the system menu or a caption button
+            WPARAM command = kSystemCommands[in_.U8() % kSystemCommandCount];
+            PostMessageA(hwnd_, WM_SYSCOMMAND, command | (in_.U8() & 0x0F), 0);
+            break;
+        }
+        case 12:
+            Hoard(in_.U8() % 8);
+            break;
+        case 13:
+            ReleaseHoard();
+            break;
+        case 14:
+            Drain();
+            break;
+        default: {  // the screen's resolution changes under the program
+            screen_ = ScreenFromInput();
+            host_.SetScreenSize(screen_.width, screen_.height);
+            break;
+        }
+        }
+    }
+
+    void Close()
+    {
+        if (IsWindow(hwnd_)) {
+            Room(1);
+            host_.RequestClose(hwnd_);
+        }
+        Drain();
+        if (!result_.ok)
+            return;
+        if (!quit_)
+            Fail("closing the window did not end the program");
+    }
+
+    void CheckCounts(const KpGdiCounts &before)
+    {
+        if (quitCode_ != 0) {
+            Fail("the program ended with " + std::to_string(quitCode_) + ", not 0");
+            return;
+        }
+        KpGdiCounts after;
+        KpGetGdiCounts(&after);
+        char text[256];
+        std::snprintf(text, sizeof text,
+                      "GDI objects not given back: window DCs %d -> %d, memory DCs %d -> %d, "
+                      "bitmaps %d -> %d, pens %d -> %d, brushes %d -> %d",
+                      before.dcs, after.dcs, before.memoryDcs, after.memoryDcs, before.bitmaps,
+                      after.bitmaps, before.pens, after.pens, before.brushes, after.brushes);
+        if (after.total != before.total || after.dcs != before.dcs ||
+            after.memoryDcs != before.memoryDcs || after.bitmaps != before.bitmaps ||
+            after.pens != before.pens || after.brushes != before.brushes) {
+            Fail(text);
+            return;
+        }
+        if (after.deletedWhileSelected != before.deletedWhileSelected)
+            Fail("an object was deleted while still selected into a DC");
+    }
+
+    Reader &in_;
+    kp::host::HeadlessHost host_;
+    HWND hwnd_ = NULL;
+    Size screen_ = {0, 0};
+    int pending_ = 0;  // events injected since the last drain
+    bool quit_ = false;
+    WPARAM quitCode_ = 0;
+    std::vector<HPEN> hoard_;
+    char text_[64] = {};
+    SessionResult result_;
+};
+
+}  // namespace
+
+SessionResult RunSession(const uint8_t *data, size_t size)
+{
+    // A fresh process: no classes, no windows, an empty queue.
+    kp::user::ResetForNewProcess();
+    Reader in(data, size);
+    Session session(in);
+    return session.Run();
+}
+
+}  // namespace kpfuzz

@@ -1,0 +1,30 @@
+// One hostile session of the program, driven by a byte string: the real
+// window class and PaintWndProc on the headless host, pumped on the caller's
+// thread, fed with any message, any parameters, mouse input anywhere, bursts
+// of right clicks, resizes from nothing to far beyond the screen, minimize,
+// restore, exhaustion of GDI's object table, on screens from 1 x 1 up to
+// 7680 x 4320. At the end the window is closed and the session checks that
+// the program ended with 0 and gave back every GDI object it made.
+//
+// Used by the libFuzzer target (tests/fuzz/fuzz_wndproc.cpp) and by a
+// GoogleTest test that replays the seed corpus and the regression inputs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace kpfuzz {
+
+struct SessionResult {
+    bool ok = true;
+    std::string failure;  // what went wrong, when !ok
+    long operations = 0;  // operations decoded from the input
+    long dispatched = 0;  // messages dispatched to the window procedure
+};
+
+// Runs one session; no HeadlessHost may exist on entry (the session makes
+// its own, as a fresh process would have).
+SessionResult RunSession(const uint8_t *data, size_t size);
+
+}  // namespace kpfuzz
