@@ -61,16 +61,16 @@ struct Size {
 // Screens up to full HD first; the large ones, whose canvas alone takes most
 // of a session's time, are picked by the top sixteenth of the byte's values.
 constexpr Size kScreens[] = {
-    {1, 1},       {1, 2},       {2, 1},       {16, 16},    {320, 200},
-    {640, 480},   {800, 600},   {1024, 768},  {1366, 768}, {1920, 1080},
-    {584, 461},   {600, 500},   {2560, 1440}, {3840, 2160}, {7680, 4320},
+    {1, 1},     {1, 2},     {2, 1},       {16, 16},     {320, 200},
+    {640, 480}, {800, 600}, {1024, 768},  {1366, 768},  {1920, 1080},
+    {584, 461}, {600, 500}, {2560, 1440}, {3840, 2160}, {7680, 4320},
 };
 constexpr int kScreenCount = sizeof(kScreens) / sizeof(kScreens[0]);
 constexpr int kLargeScreens = 3;
 
-constexpr int kShowCommands[] = {SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED,
-                                 SW_SHOWDEFAULT, SW_HIDE,         SW_SHOWNOACTIVATE,
-                                 SW_SHOW,        SW_MINIMIZE,     SW_RESTORE};
+constexpr int kShowCommands[] = {SW_SHOWNORMAL,  SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED,
+                                 SW_SHOWDEFAULT, SW_HIDE,          SW_SHOWNOACTIVATE,
+                                 SW_SHOW,        SW_MINIMIZE,      SW_RESTORE};
 constexpr int kShowCount = sizeof(kShowCommands) / sizeof(kShowCommands[0]);
 
 constexpr WPARAM kKeyStates[] = {
@@ -86,10 +86,10 @@ constexpr WPARAM kKeyStates[] = {
 constexpr int kKeyStateCount = sizeof(kKeyStates) / sizeof(kKeyStates[0]);
 
 constexpr UINT kMouseMessages[] = {
-    WM_MOUSEMOVE,  WM_LBUTTONDOWN, WM_LBUTTONUP,     WM_LBUTTONDBLCLK, WM_RBUTTONDOWN,
-    WM_RBUTTONUP,  WM_MBUTTONDOWN, WM_MBUTTONUP,     WM_XBUTTONDOWN,   WM_XBUTTONUP,
-    WM_MOUSEWHEEL, WM_MOUSEMOVE,   WM_RBUTTONDBLCLK, WM_MOUSEMOVE,     WM_LBUTTONDOWN,
-    WM_RBUTTONDOWN,
+    WM_MOUSEMOVE,     WM_LBUTTONDOWN, WM_LBUTTONUP,   WM_LBUTTONDBLCLK,
+    WM_RBUTTONDOWN,   WM_RBUTTONUP,   WM_MBUTTONDOWN, WM_MBUTTONUP,
+    WM_XBUTTONDOWN,   WM_XBUTTONUP,   WM_MOUSEWHEEL,  WM_MOUSEMOVE,
+    WM_RBUTTONDBLCLK, WM_MOUSEMOVE,   WM_LBUTTONDOWN, WM_RBUTTONDOWN,
 };
 constexpr int kMouseMessageCount = sizeof(kMouseMessages) / sizeof(kMouseMessages[0]);
 
