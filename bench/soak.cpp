@@ -1,8 +1,9 @@
 // Soak: the real WinMain on the headless host (1920 x 1080 screen, the
 // 600 x 500 window) given ten million drawing moves and a hundred thousand
 // right clicks, the pointer bouncing around the client area a few pixels a
-// move. The resident set (VmRSS) and the number of live GDI objects must be
-// the same at the end as at the start: nothing may grow with the input.
+// move, the queue running dry every 50 moves for a repaint. The resident set
+// (VmRSS) and the number of live GDI objects must be the same at the end as
+// at the start: nothing may grow with the input.
 //
 //   kp-soak [MOVES [RIGHT_CLICKS]]
 // prints one summary line; exits 1 when RSS grew by more than 1 MiB, the
@@ -65,7 +66,8 @@ int main(int argc, char **argv)
     const long moves = argc > 1 ? std::atol(argv[1]) : 10000000;
     const long clicks = argc > 2 ? std::atol(argv[2]) : 100000;
     const long movesPerClick = clicks > 0 ? moves / clicks : moves + 1;
-    const long warmUp = 200000;  // moves (and their share of clicks) before the start sample
+    const long warmUp = 200000;
+    const long kMovesPerPaint = 50;  // moves (and their share of clicks) before the start sample
 
     kp::host::HeadlessHost host;
     host.SetScreenSize(1920, 1080);
@@ -88,6 +90,10 @@ int main(int argc, char **argv)
                 host.MouseButton(hwnd, WM_RBUTTONUP, pointer.x, pointer.y, MK_LBUTTON);
                 ++*clicked;
             }
+            // Let the queue run dry now and then, as between a user's moves,
+            // so that repaints come in between too.
+            if ((i + 1) % kMovesPerPaint == 0)
+                host.WaitIdle();
         }
         host.WaitIdle();
     };
@@ -114,6 +120,12 @@ int main(int argc, char **argv)
         std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     const long rssEnd = RssKb();
     const int objectsEnd = LiveObjects();
+    // Proof that the moves drew: the share of the window that is not white.
+    const kp::host::Image image = host.Pixels(hwnd);
+    long inked = 0;
+    for (uint32_t p : image.pixels)
+        inked += p != 0x00FFFFFFu ? 1 : 0;
+    const long presents = host.PresentCount();
 
     host.MouseButton(hwnd, WM_LBUTTONUP, pointer.x, pointer.y, 0);
     host.RequestClose(hwnd);
@@ -122,11 +134,13 @@ int main(int argc, char **argv)
 
     const bool flat = rssEnd - rssStart <= 1024 && objectsEnd == objectsStart &&
                       objectsAfter == objectsBefore && exitCode == 0;
-    std::printf("soak: %ld moves and %ld right clicks (after %ld warm-up moves) in %.0f s; "
-                "RSS start %.1f MiB, end %.1f MiB, peak %.1f MiB; live GDI objects start %d, "
-                "end %d, after close %d (%d before start); exit code %d: %s\n",
-                done, clicked, warmUp, seconds, rssStart / 1024.0,
-                rssEnd / 1024.0, rssPeak / 1024.0, objectsStart, objectsEnd, objectsAfter,
-                objectsBefore, exitCode, flat ? "flat" : "NOT FLAT");
+    std::printf("soak: %ld moves and %ld right clicks (after %ld warm-up moves) in %.1f s, %ld "
+                "paints, %.0f%% of the window inked; RSS start %.1f MiB, end %.1f MiB, peak %.1f "
+                "MiB; live GDI objects start %d, end %d, after close %d (%d before start); exit "
+                "code %d: %s\n",
+                done, clicked, warmUp, seconds, presents,
+                image.pixels.empty() ? 0.0 : 100.0 * inked / double(image.pixels.size()),
+                rssStart / 1024.0, rssEnd / 1024.0, rssPeak / 1024.0, objectsStart, objectsEnd,
+                objectsAfter, objectsBefore, exitCode, flat ? "flat" : "NOT FLAT");
     return flat ? 0 : 1;
 }
