@@ -11,7 +11,7 @@ if ! command -v valgrind >/dev/null 2>&1; then
   echo "valgrind is not installed (Debian package valgrind): skipped"
   exit 77
 fi
-if nm -an "$binary" 2>/dev/null | grep -q "__asan_init"; then
+if nm -an "$binary" 2>/dev/null | grep " __asan_" >/dev/null; then
   echo "$binary is built with AddressSanitizer, which valgrind cannot run: skipped"
   exit 77
 fi
