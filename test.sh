@@ -25,6 +25,9 @@ stage "win32 tests (Wine)" ctest --preset win32
 if [ -f tests/sanitize.sh ]; then
   stage "sanitizer build and tests" tests/sanitize.sh
 fi
+if [ -x tests/fuzz/run.sh ]; then
+  stage "fuzzing the window procedure (60 s)" tests/fuzz/run.sh 60
+fi
 
 echo
 if [ ${#failed[@]} -gt 0 ]; then
