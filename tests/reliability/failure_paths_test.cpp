@@ -69,6 +69,32 @@ class FailurePathTest : public kptest::ProgramTest {
         return s;
     }
 
+    // Makes the next right click's pen impossible: a DC of the test's own
+    // holds the current pen, so that deleting it frees no slot, and GDI's
+    // table is filled. Returns the holder; the hoard goes to *hoard.
+    HDC HoldThePenAndFillTheTable(std::vector<HPEN> *hoard)
+    {
+        HDC holder = nullptr;
+        EXPECT_TRUE(host.RunOnProgramThread([&] {
+            holder = CreateCompatibleDC(NULL);
+            SelectObject(holder, hpenCurrent);
+            *hoard = FillObjectTable();
+        }));
+        EXPECT_NE(holder, nullptr);
+        EXPECT_FALSE(hoard->empty());
+        return holder;
+    }
+
+    // Frees the held pen and the hoard again.
+    void GiveRoomBack(HDC holder, std::vector<HPEN> *hoard)
+    {
+        ASSERT_TRUE(host.RunOnProgramThread([&] {
+            SelectObject(holder, GetStockObject(BLACK_PEN));
+            DeleteDC(holder);
+            DeleteAll(*hoard);
+        }));
+    }
+
     void CoverAll()
     {
         host.CoverAndUncover(hwnd, RECT{0, 0, 10000, 10000});
@@ -139,10 +165,11 @@ TEST_F(FailurePathTest, CanvasBitmapTooLargeToAllocate)
 // The pen of a right click cannot be created. To get there the table must
 // still be full after the click has deleted the old pen, so a DC of the
 // test's own holds that pen too: its deletion then frees nothing (and is
-// counted once as a delete while selected, the test's doing). The saved
-// black one-pixel pen stays in the canvas and strokes go on with it; the
-// next right click selects and deletes the null pen harmlessly and brings a
-// random pen back.
+// counted once as a delete while selected, the test's doing; filling the
+// table alone is not enough, since the deletion frees the very slot that
+// the new pen then takes). The saved black one-pixel pen stays in the canvas
+// and strokes go on with it; the next right click selects and deletes the
+// null pen harmlessly and brings a random pen back.
 TEST_F(FailurePathTest, PenThatCannotBeCreatedLeavesTheSavedPenInUse)
 {
     Launch();
@@ -151,16 +178,8 @@ TEST_F(FailurePathTest, PenThatCannotBeCreatedLeavesTheSavedPenInUse)
     Press(10, 10);
     Move(200, 10);
 
-    HDC holder = nullptr;
     std::vector<HPEN> hoard;
-    ASSERT_TRUE(host.RunOnProgramThread([&] {
-        holder = CreateCompatibleDC(NULL);
-        SelectObject(holder, hpenCurrent);
-        hoard = FillObjectTable();
-    }));
-    ASSERT_NE(holder, nullptr);
-    ASSERT_FALSE(hoard.empty());
-
+    HDC holder = HoldThePenAndFillTheTable(&hoard);
     RightClick(7, 7, MK_LBUTTON);
     DrawingState s = State();
     EXPECT_EQ(s.current, nullptr) << "the new pen could not be created";
@@ -171,11 +190,7 @@ TEST_F(FailurePathTest, PenThatCannotBeCreatedLeavesTheSavedPenInUse)
 
     // Room again; the window was not repainted meanwhile (no DC could be made
     // for it), so uncover it to see the canvas.
-    ASSERT_TRUE(host.RunOnProgramThread([&] {
-        SelectObject(holder, GetStockObject(BLACK_PEN));
-        DeleteDC(holder);
-        DeleteAll(hoard);
-    }));
+    GiveRoomBack(holder, &hoard);
     CoverAll();
     Image image = Pixels();
     bool shown = false;
@@ -215,6 +230,22 @@ TEST_F(FailurePathTest, PenThatCannotBeCreatedLeavesTheSavedPenInUse)
         }
     }
     EXPECT_TRUE(shown) << "the next right click's pen draws";
+    CloseAndCheckObjects(1);
+}
+
+// Closed while the pen is null: WM_DESTROY deletes the null pen, which does
+// nothing, and everything else goes as usual.
+TEST_F(FailurePathTest, CloseWithTheNullPen)
+{
+    Launch();
+    std::vector<HPEN> hoard;
+    HDC holder = HoldThePenAndFillTheTable(&hoard);
+    RightClick(7, 7);
+    EXPECT_EQ(State().current, nullptr);
+    GiveRoomBack(holder, &hoard);
+    KpGdiCounts now = GdiCounts();
+    EXPECT_EQ(now.pens, CountsBefore().pens) << "the program holds no pen of its own";
+    EXPECT_EQ(now.total, CountsBefore().total + 2) << "its canvas DC and bitmap";
     CloseAndCheckObjects(1);
 }
 
