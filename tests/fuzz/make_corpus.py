@@ -172,8 +172,8 @@ def seeds():
     out["arbitrary_messages"] = s
 
     s = Session()
-    drag(s, [(10, 10), (40, 80)]).message(0x0002, 0, 0).move(90, 90).drain()
-    out["destroy_message_posted"] = s
+    drag(s, [(10, 10), (40, 80)]).message(0x0010, 0, 0).move(90, 90).drain()
+    out["close_message_posted"] = s
 
     s = Session(screen=(640, 480))
     drag(s, [(1, 1), (600, 400)]).screen((3840, 2160)).maximize().drain()

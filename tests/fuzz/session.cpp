@@ -97,14 +97,18 @@ constexpr WPARAM kSystemCommands[] = {SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE, SC_S
 constexpr int kSystemCommandCount = sizeof(kSystemCommands) / sizeof(kSystemCommands[0]);
 
 // Messages that only the platform itself sends, once, at a given moment
-// (creation, the quit message), and those whose parameters are pointers in
-// Win32: posting made-up values for them would be the sender's fault on
-// Windows too. They become WM_NULL; WM_SETTEXT and WM_GETTEXT are sent
-// with real buffers instead (see Session::Arbitrary).
+// (creation, destruction, the quit message), and those whose parameters are
+// pointers in Win32: posting made-up values for them would be the sender's
+// fault on Windows too. They become WM_NULL; WM_SETTEXT and WM_GETTEXT are
+// sent with real buffers instead (see Session::Arbitrary).
 bool SenderOnlyMessage(UINT message)
 {
     switch (message) {
     case 0x0001:  // WM_CREATE: a second one would build a second canvas
+    case 0x0002:  // WM_DESTROY: the drawing state would go while the window
+                  // lives on, and a right click still queued would then make
+                  // a pen that nothing deletes (found by this fuzzer; a real
+                  // destruction discards the window's queued messages)
     case 0x0012:  // WM_QUIT: a thread message, never a window's
     case 0x001A:  // WM_SETTINGCHANGE (string)
     case 0x001B:  // WM_DEVMODECHANGE (string)
