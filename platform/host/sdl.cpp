@@ -23,9 +23,9 @@
 // button pressed in the window is held the server still reports positions
 // outside it, which are dropped, as Windows sends nothing there to a window
 // without capture. Only core pointer events are selected: SDL's XInput 2
-// selection on the window would divert moves away from them. Exposures come
-// from there too, with their rectangles.
-// Elsewhere (Wayland) SDL's own mouse and key events are used.
+// selection on the window would divert moves away from them. Exposures and
+// Alt+F4 come from the X events too, the exposures with their rectangles.
+// Elsewhere (Wayland) SDL's own window, mouse and key events are used.
 #include <SDL.h>
 #include <SDL_syswm.h>
 #if defined(SDL_VIDEO_DRIVER_X11)
