@@ -6,12 +6,12 @@
 set -euo pipefail
 
 what=${1:-test}
-packages=(cmake make g++ pkg-config libsdl2-dev)
+packages=(cmake make g++ pkg-config libsdl2-dev libx11-dev libxi-dev)
 case "$what" in
   run) packages+=(g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick python3 python3-xlib
                   x11-utils) ;;
   test) packages+=(libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick
-                   python3 python3-xlib x11-utils clang libclang-rt-14-dev valgrind) ;;
+                   python3 python3-xlib x11-utils clang libclang-rt-14-dev valgrind desktop-file-utils) ;;
   bench) packages+=(libbenchmark-dev libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool
                     python3 python3-xlib x11-utils valgrind) ;;
   *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
