@@ -1,16 +1,18 @@
 #!/usr/bin/python3
-"""Writes the fuzzer's seed corpus (tests/fuzz/corpus/*.bin): one session
-each, in the input layout that session.cpp decodes. Run it again after
-changing that layout.
+"""Writes the fuzzer's seed corpus (tests/fuzz/corpus/*.bin) and the inputs
+that once made it fail (tests/fuzz/regressions/*.bin): one session each, in
+the input layout that session.cpp decodes. Run it again after changing that
+layout.
 
-  make_corpus.py [FOLDER]"""
+  make_corpus.py [CORPUS_FOLDER [REGRESSIONS_FOLDER]]"""
 
 import os
 import struct
 import sys
 
-SCREENS = [(1, 1), (1, 2), (2, 1), (16, 16), (320, 200), (640, 480), (800, 600),
-           (1024, 768), (1366, 768), (1920, 1080), (584, 461), (600, 500)]
+SMALL_SCREENS = [(1, 1), (1, 2), (2, 1), (16, 16), (320, 200), (584, 461), (600, 500),
+                 (640, 480)]
+DESKTOP_SCREENS = [(800, 600), (1024, 768), (1366, 768), (1920, 1080)]
 LARGE_SCREENS = [(2560, 1440), (3840, 2160), (7680, 4320)]
 SHOW = {"normal": 0, "minimized": 1, "maximized": 2, "hidden": 4}
 KEYS = {"left": 0, "none": 1, "left+shift": 2, "left+ctrl": 3, "left+right": 4,
@@ -28,15 +30,17 @@ def u32(v):
 
 
 def screen_bytes(size):
-    if size in SCREENS:
-        return bytes([SCREENS.index(size)])
+    if size in SMALL_SCREENS:
+        return bytes([SMALL_SCREENS.index(size)])
+    if size in DESKTOP_SCREENS:
+        return bytes([0xC0 + DESKTOP_SCREENS.index(size)])
     if size in LARGE_SCREENS:
-        return bytes([0xF0 + LARGE_SCREENS.index(size)])
+        return bytes([0xF8 + LARGE_SCREENS.index(size)])
     return bytes([0xFF]) + u16(size[0]) + u16(size[1])
 
 
 class Session:
-    def __init__(self, screen=(1920, 1080), show="normal"):
+    def __init__(self, screen=(640, 480), show="normal"):
         self.b = screen_bytes(screen) + bytes([SHOW[show]])
 
     def point(self, x, y, inside=False):
@@ -152,9 +156,12 @@ def seeds():
     s.maximize().drain().move(0, 0).right_clicks(3, 0, 0).drain().close()
     out["one_pixel_screen"] = s
 
-    s = Session(screen=(7680, 4320), show="maximized")
-    drag(s, [(0, 0), (7679, 4000), (100, 4200)]).drain().cover(-10, -10, 9000, 9000)
-    s.drain().restore().drain().close()
+    # Strokes across the far corners of the largest canvas, posted straight
+    # to the window (the host drops pointer events outside the client).
+    s = Session(screen=(7680, 4320))
+    s.post_mouse("ldown", 1, 0, 0).post_mouse("move", 1, 7679, 4319)
+    s.right_clicks(2, 9, 9).post_mouse("move", 1, 100, 4319).post_mouse("move", 1, 65535, 0)
+    s.drain().cover(-10, -10, 9000, 9000).drain().close()
     out["largest_screen"] = s
 
     s = Session()
@@ -192,12 +199,30 @@ def seeds():
     return out
 
 
-def main(argv):
-    folder = argv[1] if len(argv) > 1 else os.path.join(os.path.dirname(__file__), "corpus")
+def regressions():
+    """Inputs that once made the fuzzer fail, rewritten in the current layout."""
+    out = {}
+    # A forged WM_DESTROY released the drawing state while the window lived
+    # on; right clicks queued behind it made a pen that nothing deleted.
+    s = Session()
+    s.press(10, 10).move(40, 80).message(0x0002, 0, 0)
+    for _ in range(20):
+        s.post_mouse("rdown", 0x6464, 0x6464, 0x6464)
+    out["forged_destroy_then_right_clicks"] = s.drain()
+    return out
+
+
+def write(folder, sessions):
     os.makedirs(folder, exist_ok=True)
-    for name, session in seeds().items():
+    for name, session in sessions.items():
         with open(os.path.join(folder, name + ".bin"), "wb") as f:
             f.write(session.b)
+
+
+def main(argv):
+    here = os.path.dirname(os.path.abspath(__file__))
+    write(argv[1] if len(argv) > 1 else os.path.join(here, "corpus"), seeds())
+    write(argv[2] if len(argv) > 2 else os.path.join(here, "regressions"), regressions())
     return 0
 
 

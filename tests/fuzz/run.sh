@@ -40,16 +40,18 @@ echo "replaying ${#saved[@]} saved inputs"
 
 work=$build/corpus
 mkdir -p "$work" "$build/findings"
+rm -f "$build/findings/"*
 log=$build/fuzz.log
 status=0
+start=$SECONDS
 "$fuzzer" "${options[@]}" -max_total_time="$seconds" -print_final_stats=1 \
   -artifact_prefix="$build/findings/" "$work" tests/fuzz/corpus >"$log" 2>&1 || status=$?
 runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-secs=$(sed -n 's/^stat::total_time_secs: *//p' "$log" | tail -1)
+secs=$((SECONDS - start))
 units=$(find "$work" -type f | wc -l)
 if [ "$status" -ne 0 ]; then
   tail -60 "$log" >&2
   echo "fuzzing failed after ${runs:-?} executions; inputs in $build/findings/" >&2
   exit 1
 fi
-echo "fuzz: ${runs:-?} executions in ${secs:-?} s, nothing found; corpus of $units inputs in $work"
+echo "fuzz: ${runs:-?} executions in $secs s, nothing found; corpus of $units inputs in $work"

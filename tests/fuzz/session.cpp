@@ -2,9 +2,9 @@
 //
 // Input layout (every read past the end gives 0, so any byte string is a
 // session):
-//   screen   1 byte: an entry of kScreens (0xF0..0xFE: one of the large
-//            ones); 0xFF: any size, 2 + 2 bytes (width % 7681, height % 4321,
-//            so 0 x 0 up to 7680 x 4320)
+//   screen   1 byte: 0x00..0xBF a small screen, 0xC0..0xF7 a desktop one,
+//            0xF8..0xFE a large one (up to 7680 x 4320); 0xFF any size, 2 + 2
+//            bytes (width % 7681, height % 4321, so 0 x 0 up to 7680 x 4320)
 //   show     1 byte: the start-up show command (kShowCommands)
 //   then operations until the input ends, each one code byte and its
 //   arguments (see Session::Step). Codes 248..255 close the window.
@@ -58,15 +58,13 @@ struct Size {
     int width, height;
 };
 
-// Screens up to full HD first; the large ones, whose canvas alone takes most
-// of a session's time, are picked by the top sixteenth of the byte's values.
-constexpr Size kScreens[] = {
-    {1, 1},     {1, 2},     {2, 1},       {16, 16},     {320, 200},
-    {640, 480}, {800, 600}, {1024, 768},  {1366, 768},  {1920, 1080},
-    {584, 461}, {600, 500}, {2560, 1440}, {3840, 2160}, {7680, 4320},
-};
-constexpr int kScreenCount = sizeof(kScreens) / sizeof(kScreens[0]);
-constexpr int kLargeScreens = 3;
+// Screens, by the cost of their canvas: most sessions get a small one (the
+// program's paths are the same on any screen), fewer a desktop-sized one,
+// and few the large ones, whose canvas alone takes most of a session's time.
+constexpr Size kSmallScreens[] = {{1, 1},     {1, 2},     {2, 1},     {16, 16},
+                                  {320, 200}, {584, 461}, {600, 500}, {640, 480}};
+constexpr Size kDesktopScreens[] = {{800, 600}, {1024, 768}, {1366, 768}, {1920, 1080}};
+constexpr Size kLargeScreens[] = {{2560, 1440}, {3840, 2160}, {7680, 4320}};
 
 constexpr int kShowCommands[] = {SW_SHOWNORMAL,  SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED,
                                  SW_SHOWDEFAULT, SW_HIDE,          SW_SHOWNOACTIVATE,
@@ -135,9 +133,11 @@ bool SenderOnlyMessage(UINT message)
     }
 }
 
-// The largest client area asked of the host, which keeps a buffer that large:
-// 4 M pixels, twice a full HD screen (a wider one gets a flatter window).
-constexpr long long kMaxClientPixels = 4ll << 20;
+// The largest client area asked of the host, and the longest side: 1 M
+// pixels (half a full HD screen: enough for far beyond a small screen, or a
+// window as wide as 8192 pixels), at most 8192 pixels a side.
+constexpr long long kMaxClientPixels = 1ll << 20;
+constexpr long long kMaxClientSide = 8192;
 // The host's inbox holds 4096 events; deliver them well before that.
 constexpr int kInboxRoom = 4000;
 // Dispatches per drain before the queue is taken to never empty.
@@ -180,9 +180,11 @@ class Session {
             int width = in_.U16() % 7681;
             return Size{width, in_.U16() % 4321};
         }
-        if (pick >= 0xF0)
-            return kScreens[kScreenCount - kLargeScreens + (pick - 0xF0) % kLargeScreens];
-        return kScreens[pick % (kScreenCount - kLargeScreens)];
+        if (pick >= 0xF8)
+            return kLargeScreens[(pick - 0xF8) % 3];
+        if (pick >= 0xC0)
+            return kDesktopScreens[pick % 4];
+        return kSmallScreens[pick % 8];
     }
 
     // What WinMain does, up to its loop.
@@ -312,6 +314,10 @@ class Session {
             height = in_.U16();
             break;
         }
+        // The host keeps a buffer as wide as the widest and as high as the
+        // highest client so far, so each side is bounded too.
+        width = std::min(width, kMaxClientSide);
+        height = std::min(height, kMaxClientSide);
         if (width > 0 && width * height > kMaxClientPixels)
             height = kMaxClientPixels / width;
         return Size{int(width), int(height)};
