@@ -32,6 +32,11 @@ void CreateInitialPen(void)
 {
     hpenCurrent = CreatePen(PS_SOLID, 1, RGB(0, 0, 0));
     hpenSaved = (HPEN)SelectObject(hdcCanvas, hpenCurrent);
+    // Without a first pen nothing was displaced, and a null saved pen could
+    // never take a later pen out of the DC before it is deleted: remember the
+    // pen the DC still holds, its own stock pen.
+    if (hpenSaved == NULL)
+        hpenSaved = (HPEN)GetCurrentObject(hdcCanvas, OBJ_PEN);
 }
 
 void ReleaseDrawingState(void)

@@ -113,6 +113,30 @@ TEST_F(CanvasCalls, FailedPenLeavesTheSavedPenInUseUntilTheNextChange)
     EXPECT_NE(hpenCurrent, nullptr);
 }
 
+// If even the first pen cannot be made, the saved pen is still the DC's own
+// stock pen, so later right clicks take their pen out of the DC before
+// deleting it.
+TEST(CanvasFailure, FailedFirstPenStillSavesTheDcsOwnPen)
+{
+    recording::Reset();
+    hdcCanvas = CreateBackBuffer(kMainWindow, &hbmCanvas, WHITE_BRUSH);
+    recording::failNextPen = true;
+    CreateInitialPen();
+    EXPECT_EQ(hpenCurrent, nullptr);
+    EXPECT_EQ(Num(hpenSaved), "20") << "the DC's default pen";
+
+    ChangePenAtRandom();  // makes a real pen
+    const HPEN first = hpenCurrent;
+    ASSERT_NE(first, nullptr);
+    recording::calls.clear();
+    ChangePenAtRandom();
+    ASSERT_GE(recording::calls.size(), 2u);
+    EXPECT_EQ(recording::calls[0], "SelectObject(" + Num(hdcCanvas) + ",20)");
+    EXPECT_EQ(recording::calls[1], "DeleteObject(" + Num(first) + ")");
+    EXPECT_EQ(recording::currentPen, hpenCurrent);
+    ReleaseDrawingState();
+}
+
 TEST(CanvasSize, FollowsTheScreenAtCreation)
 {
     struct Case {

@@ -9,6 +9,7 @@ namespace recording {
 std::vector<std::string> calls;
 bool failNextPen = false;
 std::set<const void *> bitmaps;
+const void *currentPen = nullptr;  // the canvas DC's pen; nullptr: its default pen
 int screenWidth = 1920;
 int screenHeight = 1080;
 
@@ -31,6 +32,7 @@ void Reset()
     calls.clear();
     failNextPen = false;
     bitmaps.clear();
+    currentPen = nullptr;
     nextHandle = 100;
 }
 
@@ -108,9 +110,20 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h)
         return kDefaultBrush;
     if (h == kDefaultBrush)
         return kStockBrush[0];
-    if (h == kDefaultPen)
+    if (recording::bitmaps.count(h))
+        return kDefaultBitmap;
+    // A pen: the one it displaces comes back.
+    const void *previous = recording::currentPen ? recording::currentPen : kDefaultPen;
+    recording::currentPen = h;
+    return const_cast<HGDIOBJ>(previous);
+}
+
+HGDIOBJ WINAPI GetCurrentObject(HDC hdc, UINT type)
+{
+    calls.push_back("GetCurrentObject(" + H(hdc) + "," + std::to_string(type) + ")");
+    if (type != OBJ_PEN)
         return nullptr;
-    return recording::bitmaps.count(h) ? kDefaultBitmap : kDefaultPen;
+    return const_cast<HGDIOBJ>(recording::currentPen ? recording::currentPen : kDefaultPen);
 }
 
 BOOL WINAPI PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop)

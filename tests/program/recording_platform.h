@@ -13,6 +13,8 @@ namespace recording {
 extern std::vector<std::string> calls;
 // What the next CreatePen returns (0 makes it fail).
 extern bool failNextPen;
+// The pen last selected into a DC (nullptr: none yet, the DC's default pen).
+extern const void *currentPen;
 extern int screenWidth;
 extern int screenHeight;
 
