@@ -14,7 +14,7 @@ struct HostWindow;  // a host's own window record
 enum class ShowState { Hidden, Normal, Minimized, Maximized };
 
 class Host {
-public:
+  public:
     virtual ~Host() = default;
 
     // Size of the primary screen in pixels.

@@ -52,10 +52,10 @@ typedef uintptr_t DWORD_PTR;
 typedef DWORD COLORREF;
 
 // Distinct handle types: a handle of one kind never converts to another.
-#define KP_DECLARE_HANDLE(name) \
-    struct name##__ {           \
-        int unused;             \
-    };                          \
+#define KP_DECLARE_HANDLE(name)                                                                    \
+    struct name##__ {                                                                              \
+        int unused;                                                                                \
+    };                                                                                             \
     typedef struct name##__ *name
 
 KP_DECLARE_HANDLE(HWND);
@@ -138,11 +138,11 @@ typedef struct tagPAINTSTRUCT {
 
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
-#define MAKELONG(a, b) ((LONG)(((WORD)((a) & 0xffff)) | ((DWORD)((WORD)((b) & 0xffff))) << 16))
+#define MAKELONG(a, b) ((LONG)(((WORD)((a)&0xffff)) | ((DWORD)((WORD)((b)&0xffff))) << 16))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
-#define RGB(r, g, b) \
+#define RGB(r, g, b)                                                                               \
     ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
 #define GetRValue(rgb) ((BYTE)(rgb))
 #define GetGValue(rgb) ((BYTE)(((WORD)(rgb)) >> 8))
@@ -244,7 +244,7 @@ typedef struct tagPAINTSTRUCT {
 #define WS_VISIBLE 0x10000000L
 #define WS_MINIMIZE 0x20000000L
 #define WS_MAXIMIZE 0x01000000L
-#define WS_OVERLAPPEDWINDOW \
+#define WS_OVERLAPPEDWINDOW                                                                        \
     (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 
 #define CS_VREDRAW 0x0001
@@ -384,10 +384,9 @@ KP_EXTERN_C BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
 KP_EXTERN_C BOOL WINAPI UpdateWindow(HWND hWnd);
 KP_EXTERN_C int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount);
 
-KP_EXTERN_C BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin,
-                                    UINT wMsgFilterMax);
-KP_EXTERN_C BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin,
-                                     UINT wMsgFilterMax, UINT wRemoveMsg);
+KP_EXTERN_C BOOL WINAPI GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
+KP_EXTERN_C BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax,
+                                     UINT wRemoveMsg);
 KP_EXTERN_C BOOL WINAPI TranslateMessage(const MSG *lpMsg);
 KP_EXTERN_C LRESULT WINAPI DispatchMessageA(const MSG *lpMsg);
 KP_EXTERN_C BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
@@ -406,10 +405,9 @@ KP_EXTERN_C int WINAPI ReleaseDC(HWND hWnd, HDC hDC);
 KP_EXTERN_C HWND WINAPI GetDesktopWindow(void);
 KP_EXTERN_C BOOL WINAPI GetWindowRect(HWND hWnd, LPRECT lpRect);
 KP_EXTERN_C BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect);
-KP_EXTERN_C BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx,
-                                     int cy, UINT uFlags);
-KP_EXTERN_C BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight,
-                                   BOOL bRepaint);
+KP_EXTERN_C BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy,
+                                     UINT uFlags);
+KP_EXTERN_C BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint);
 KP_EXTERN_C int WINAPI GetSystemMetrics(int nIndex);
 
 KP_EXTERN_C HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
@@ -445,4 +443,5 @@ KP_EXTERN_C COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color);
 // ---- Process start-up ------------------------------------------------------
 
 // The program's entry point, called by the platform's start-up code.
-KP_EXTERN_C int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
+KP_EXTERN_C int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine,
+                               int nCmdShow);

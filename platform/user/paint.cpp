@@ -123,8 +123,7 @@ HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT ps)
     ps->rcPaint = region.Bounds();
     ps->hdc = MakeClientDC(*w, region.Rects(), region.Count());
     if (erase && !region.Empty()) {
-        LRESULT erased =
-            SendMessageA(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(ps->hdc), 0);
+        LRESULT erased = SendMessageA(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(ps->hdc), 0);
         // fErase tells the painter the background still needs erasing.
         ps->fErase = erased ? FALSE : TRUE;
     }

@@ -13,7 +13,7 @@ RECT UnionRects(const RECT &a, const RECT &b);  // bounding box; empty inputs ig
 bool RectContains(const RECT &outer, const RECT &inner);
 
 class UpdateRegion {
-public:
+  public:
     static constexpr int kCapacity = 8;
 
     bool Empty() const { return count_ == 0; }
@@ -29,7 +29,7 @@ public:
     void Clip(const RECT &clip);
     void Clear() { count_ = 0; }
 
-private:
+  private:
     void CollapseToBounds();
 
     RECT rects_[kCapacity] = {};

@@ -23,7 +23,7 @@ std::string Num(const void *h)
 }
 
 class CanvasCalls : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         recording::Reset();
@@ -89,8 +89,8 @@ TEST_F(CanvasCalls, PenChangeDeselectsDeletesCreatesAndSelectsInThatOrder)
         COLORREF colour;
         int width;
         RandomPenParameters((DWORD)t, &colour, &width);
-        std::string create = "CreatePen(0," + std::to_string(width) + "," +
-                             std::to_string(colour) + ")=104";
+        std::string create =
+            "CreatePen(0," + std::to_string(width) + "," + std::to_string(colour) + ")=104";
         matched = matched || recording::calls[2] == create;
     }
     EXPECT_TRUE(matched) << recording::calls[2];
