@@ -104,8 +104,15 @@ void SetClientSize(HostWindow &w, int width, int height)
     height = std::max(height, 0);
     const int keptWidth = std::min(width, w.width), keptHeight = std::min(height, w.height);
     if (width > w.capacityWidth || height > w.capacityHeight) {
-        const int capacityWidth = std::max(width, w.capacityWidth);
-        const int capacityHeight = std::max(height, w.capacityHeight);
+        // Room for both the old and the new size, so that going back does
+        // not reallocate; unless that is far more than the new size needs
+        // (a wide window turned tall), then just the new size.
+        int capacityWidth = std::max(width, w.capacityWidth);
+        int capacityHeight = std::max(height, w.capacityHeight);
+        if (double(capacityWidth) * capacityHeight > 2.0 * (double(width) * height) + 1e6) {
+            capacityWidth = width;
+            capacityHeight = height;
+        }
         std::vector<uint32_t> pixels(static_cast<size_t>(capacityWidth) * capacityHeight,
                                      kLostPixel);
         for (int y = 0; y < keptHeight; ++y)

@@ -3,6 +3,8 @@
 #include "user_fixture.h"
 
 #include <atomic>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -53,6 +55,47 @@ TEST_F(HeadlessHostTest, ResizingKeepsWhatStaysInsideAndLosesWhatIsUncovered)
                 ASSERT_EQ(image.At(x, y), want) << x << "," << y;
             }
         }
+    }
+}
+
+// The process's peak resident set so far, in KiB.
+long PeakRssKb()
+{
+    long kb = -1;
+    if (FILE *f = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f))
+            if (std::strncmp(line, "VmHWM:", 6) == 0)
+                kb = std::atol(line + 6);
+        std::fclose(f);
+    }
+    return kb;
+}
+
+// A very wide client turned very tall needs room for the new size only, not
+// for the widest by the tallest (which would be 17 GB here).
+TEST_F(HeadlessHostTest, WideThenTallResizeKeepsTheCornerWithoutHugeBuffers)
+{
+    const long peakBefore = PeakRssKb();
+    HWND hwnd = ShownWindow(216, 131);
+    handlers()[WM_PAINT] = [](HWND, WPARAM, LPARAM) -> LRESULT { return 0; };
+    HDC dc = GetDC(hwnd);
+    SetPixel(dc, 5, 5, RGB(1, 2, 3));
+    ReleaseDC(hwnd, dc);
+    const struct {
+        int width, height;
+    } steps[] = {{65535, 16}, {16, 65535}, {200, 100}};
+    for (const auto &s : steps) {
+        host.Resize(hwnd, s.width, s.height);
+        DeliverInbox();
+        Image image = host.Pixels(hwnd);
+        ASSERT_EQ(image.width, s.width);
+        ASSERT_EQ(image.height, s.height);
+        EXPECT_EQ(image.At(5, 5), 0x00010203u) << s.width << "x" << s.height;
+    }
+    // Each size holds at most 4 MiB of pixels, and the copies read back too.
+    if (peakBefore > 0) {
+        EXPECT_LT(PeakRssKb() - peakBefore, 64 * 1024) << "KiB more at the peak";
     }
 }
 
