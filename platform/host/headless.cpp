@@ -312,23 +312,27 @@ void HeadlessHost::Inject(const Event &event)
     inboxChanged_.notify_all();
 }
 
+namespace {
+
+// An input event for hwnd; the caller fills in what its kind carries.
+HeadlessHost::Event EventFor(HeadlessHost::Event::Kind kind, HWND hwnd)
+{
+    HeadlessHost::Event e;
+    e.kind = kind;
+    e.hwnd = hwnd;
+    return e;
+}
+
+}  // namespace
+
 void HeadlessHost::MouseMove(HWND hwnd, int x, int y, WPARAM keys)
 {
-    Event e;
-    e.kind = Event::Kind::Move;
-    e.hwnd = hwnd;
-    e.message = WM_MOUSEMOVE;
-    e.x = x;
-    e.y = y;
-    e.keys = keys;
-    Inject(e);
+    MouseButton(hwnd, WM_MOUSEMOVE, x, y, keys);
 }
 
 void HeadlessHost::MouseButton(HWND hwnd, UINT message, int x, int y, WPARAM keys)
 {
-    Event e;
-    e.kind = Event::Kind::Button;
-    e.hwnd = hwnd;
+    Event e = EventFor(message == WM_MOUSEMOVE ? Event::Kind::Move : Event::Kind::Button, hwnd);
     e.message = message;
     e.x = x;
     e.y = y;
@@ -338,42 +342,29 @@ void HeadlessHost::MouseButton(HWND hwnd, UINT message, int x, int y, WPARAM key
 
 void HeadlessHost::CoverAndUncover(HWND hwnd, const RECT &rect)
 {
-    Event e;
-    e.kind = Event::Kind::CoverAndUncover;
-    e.hwnd = hwnd;
+    Event e = EventFor(Event::Kind::CoverAndUncover, hwnd);
     e.rect = rect;
     Inject(e);
 }
 
 void HeadlessHost::Minimize(HWND hwnd)
 {
-    Event e;
-    e.kind = Event::Kind::Minimize;
-    e.hwnd = hwnd;
-    Inject(e);
+    Inject(EventFor(Event::Kind::Minimize, hwnd));
 }
 
 void HeadlessHost::Restore(HWND hwnd)
 {
-    Event e;
-    e.kind = Event::Kind::Restore;
-    e.hwnd = hwnd;
-    Inject(e);
+    Inject(EventFor(Event::Kind::Restore, hwnd));
 }
 
 void HeadlessHost::Maximize(HWND hwnd)
 {
-    Event e;
-    e.kind = Event::Kind::Maximize;
-    e.hwnd = hwnd;
-    Inject(e);
+    Inject(EventFor(Event::Kind::Maximize, hwnd));
 }
 
 void HeadlessHost::Resize(HWND hwnd, int clientWidth, int clientHeight)
 {
-    Event e;
-    e.kind = Event::Kind::Resize;
-    e.hwnd = hwnd;
+    Event e = EventFor(Event::Kind::Resize, hwnd);
     e.x = clientWidth;
     e.y = clientHeight;
     Inject(e);
@@ -381,17 +372,12 @@ void HeadlessHost::Resize(HWND hwnd, int clientWidth, int clientHeight)
 
 void HeadlessHost::RequestClose(HWND hwnd)
 {
-    Event e;
-    e.kind = Event::Kind::Close;
-    e.hwnd = hwnd;
-    Inject(e);
+    Inject(EventFor(Event::Kind::Close, hwnd));
 }
 
 void HeadlessHost::Scribble(HWND hwnd, const RECT &rect, uint32_t pixel)
 {
-    Event e;
-    e.kind = Event::Kind::Scribble;
-    e.hwnd = hwnd;
+    Event e = EventFor(Event::Kind::Scribble, hwnd);
     e.rect = rect;
     e.pixel = pixel;
     Inject(e);
