@@ -170,11 +170,24 @@ def cmd_native(args):
     return rc
 
 
-def cmd_wine(args):
+def wine_unusable():
+    """Why Wine cannot run the Windows driver here, or None."""
     wine = shutil.which("wine")
     if wine is None:
-        print("Wine is not installed: the reference cannot be checked here")
+        return "Wine is not installed"
+    proc = subprocess.run([wine, "--version"], capture_output=True, text=True, timeout=60)
+    if proc.returncode != 0:
+        return "Wine cannot start on this machine (%s)" % (
+            proc.stderr.strip().splitlines() or ["exit code %d" % proc.returncode])[-1]
+    return None
+
+
+def cmd_wine(args):
+    reason = wine_unusable()
+    if reason:
+        print("%s: the reference cannot be checked here" % reason)
         return 77
+    wine = shutil.which("wine")
     for tool in ("wineserver", "Xvfb"):
         if shutil.which(tool) is None:
             print("%s is missing" % tool)
@@ -289,10 +302,11 @@ def cmd_selftest(args):
 
 
 def cmd_sweep(args):
-    wine = shutil.which("wine")
-    if wine is None:
-        print("Wine is not installed")
+    reason = wine_unusable()
+    if reason:
+        print(reason)
         return 77
+    wine = shutil.which("wine")
     first, last = (int(v) for v in args.seeds.split("-"))
     work = os.path.abspath(args.work)
     os.makedirs(work, exist_ok=True)

@@ -150,6 +150,21 @@ class NativeTarget(Target):
         return [self.exe] + args
 
 
+def wine_cannot_start(wine):
+    """Why Wine cannot run at all on this machine, or None. Its 32-bit loader
+    needs a kernel that runs i386 programs; some (virtual) machines refuse
+    them outright (execve fails with ENOEXEC)."""
+    try:
+        proc = subprocess.run([wine, "--version"], capture_output=True, text=True, timeout=60)
+    except OSError as e:
+        return "Wine cannot start: %s" % e
+    if proc.returncode == 0:
+        return None
+    detail = (proc.stderr.strip().splitlines() or ["exit code %d" % proc.returncode])[-1]
+    return ("Wine cannot start on this machine (%s): it cannot run the 32-bit Windows build"
+            % detail)
+
+
 class WineTarget(Target):
     """The Windows build under Wine, in a prefix of the harness's own that is
     created once and then reused."""
@@ -170,6 +185,9 @@ class WineTarget(Target):
     def check_available(self):
         if self.wine is None:
             raise Skip("Wine is not installed (no `wine` on PATH): the Windows build cannot run")
+        reason = wine_cannot_start(self.wine)
+        if reason:
+            raise Skip(reason)
         for tool in ("wineserver", "wineboot"):
             if shutil.which(tool) is None:
                 raise RuntimeError("wine is installed but `%s` is missing" % tool)
