@@ -4,6 +4,8 @@
 
 #include "gdi_internal.h"
 #include "raster.h"
+#include "rects.h"
+#include "window_surface.h"
 
 using namespace kp::gdi;
 
@@ -48,6 +50,7 @@ BOOL PatternFill(const DcData &dc, long x, long y, long w, long h, PatternOp op)
             return TRUE;  // a hollow brush paints nothing
         brushPixel = StoredPixel(t, color);
     }
+    NoteWritten(t, kp::ClampedRect(x, y, x + w, y + h));
     switch (op) {
     case PatternOp::Copy:
         FillOnTarget(t, x, y, x + w, y + h, brushPixel);
@@ -157,6 +160,115 @@ BOOL WINAPI PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop)
     return PatternFill(o->dc, left, top, right - left, bottom - top, op);
 }
 
+namespace {
+
+// Copies the destination rectangle r from the source pixels at r + (dx, dy);
+// the two are different surfaces.
+void CopyRows(const kp::Surface &d, const kp::Surface &s, const RECT &r, long dx, long dy)
+{
+    const size_t rowBytes = size_t(r.right - r.left) * sizeof(uint32_t);
+    uint32_t *to = d.pixels + size_t(r.top) * size_t(d.stride) + r.left;
+    const uint32_t *from = s.pixels + size_t(r.top + dy) * size_t(s.stride) + r.left + dx;
+    for (LONG k = r.top; k < r.bottom; ++k) {
+        std::memcpy(to, from, rowBytes);
+        to += d.stride;
+        from += s.stride;
+    }
+}
+
+// The destination pixels that a copy of dest from (dx, dy) further on can
+// reach: inside dest, one of the destination's clip rectangles and the
+// source's. Returns how many pieces were written to out.
+int CopyPieces(const Target &dst, const Target &src, const RECT &dest, long dx, long dy,
+               RECT out[kMaxClipRects * kMaxClipRects])
+{
+    int n = 0;
+    for (int i = 0; i < dst.clipCount; ++i) {
+        for (int j = 0; j < src.clipCount; ++j) {
+            RECT r = kp::Intersection(kp::Intersection(dest, dst.clip[i]),
+                                      kp::Offset(src.clip[j], -dx, -dy));
+            if (!kp::Empty(r))
+                out[n++] = r;
+        }
+    }
+    return n;
+}
+
+uint32_t lastMirrorToken = 0;
+
+// valid grown by r, which now holds a copy too: still one rectangle, so the
+// larger of the two unless together they make one.
+RECT Grow(const RECT &valid, const RECT &r)
+{
+    if (kp::Empty(valid) || kp::Contains(r, valid))
+        return r;
+    if (kp::Contains(valid, r))
+        return valid;
+    const RECT both = kp::BoundingBox(valid, r);
+    if (kp::Area(both) == kp::Area(valid) + kp::Area(r) - kp::Area(kp::Intersection(valid, r)))
+        return both;
+    return kp::Area(r) > kp::Area(valid) ? r : valid;
+}
+
+// A plain copy from a bitmap onto a window. When the window still holds
+// an earlier copy of the same bitmap at the same offset, only what lies
+// outside that copy, and what was drawn on the bitmap since, is copied:
+// everything else already holds exactly these pixels. The window's damage
+// gets only what was copied.
+void CopyOntoWindow(const Target &dst, const Target &src, const RECT *pieces, int count, long dx,
+                    long dy)
+{
+    WindowSurface &window = *dst.window;
+    BitmapData &bitmap = src.bitmap->bitmap;
+    const HBITMAP handle = static_cast<HBITMAP>(HandleOf(src.bitmap));
+    Mirror &mirror = window.CopyMirror();
+    auto copy = [&](const RECT &r) {
+        if (kp::Empty(r))
+            return;
+        CopyRows(dst.surface, src.surface, r, dx, dy);
+        window.CopiedFromMirror(r);
+    };
+
+    const bool continues = window.CopyTracking() && mirror.token != 0 &&
+                           mirror.token == bitmap.mirrorToken && mirror.bitmap == handle &&
+                           mirror.dx == dx && mirror.dy == dy;
+    if (!continues) {
+        RECT largest = {0, 0, 0, 0};
+        for (int i = 0; i < count; ++i) {
+            copy(pieces[i]);
+            if (kp::Area(pieces[i]) > kp::Area(largest))
+                largest = pieces[i];
+        }
+        if (!window.CopyTracking())
+            return;
+        // From here on the window mirrors this bitmap; the bitmap's changes
+        // count from now, and whatever it mirrored before is over.
+        if (++lastMirrorToken == 0)
+            ++lastMirrorToken;
+        bitmap.mirrorToken = lastMirrorToken;
+        bitmap.changes.Clear();
+        mirror = Mirror{lastMirrorToken, handle, dx, dy, largest};
+        return;
+    }
+
+    for (int i = 0; i < count; ++i) {
+        const RECT &piece = pieces[i];
+        RECT outside[4];
+        const int n = kp::PartsOutside(piece, mirror.valid, outside);
+        for (int k = 0; k < n; ++k)
+            copy(outside[k]);
+        const RECT inside = kp::Intersection(piece, mirror.valid);
+        for (int k = 0; k < bitmap.changes.Count(); ++k)
+            copy(kp::Intersection(kp::Offset(bitmap.changes[k], -dx, -dy), inside));
+    }
+    for (int i = 0; i < count; ++i) {
+        bitmap.changes.Subtract(kp::Offset(pieces[i], dx, dy));
+        mirror.valid = Grow(mirror.valid, pieces[i]);
+    }
+}
+
+}  // namespace
+
 BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop)
 {
     Object *dstDc = Lookup(hdc, Kind::Dc);
@@ -176,44 +288,35 @@ BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, in
         return TRUE;
 
     const long dx = long(x1) - x, dy = long(y1) - y;  // source = destination + (dx, dy)
+    const RECT dest = kp::ClampedRect(x, y, (long long)x + cx, (long long)y + cy);
+    RECT pieces[kMaxClipRects * kMaxClipRects];
+    const int count = CopyPieces(dst, src, dest, dx, dy, pieces);
     const bool toMono = dst.mono && !src.mono;
-    for (int i = 0; i < dst.clipCount; ++i) {
-        for (int j = 0; j < src.clipCount; ++j) {
-            // Destination pixels inside both this clip piece and the source's.
-            const RECT &dc = dst.clip[i], &sc = src.clip[j];
-            long left = std::max({long(x), long(dc.left), long(sc.left) - dx});
-            long right = std::min({long(x) + cx, long(dc.right), long(sc.right) - dx});
-            long top = std::max({long(y), long(dc.top), long(sc.top) - dy});
-            long bottom = std::min({long(y) + cy, long(dc.bottom), long(sc.bottom) - dy});
-            if (left >= right || top >= bottom)
-                continue;
-            // Rows in the order that keeps an overlapping copy within one
-            // bitmap correct.
-            const bool sameBitmap = dst.surface.pixels == src.surface.pixels;
-            const bool upwards = sameBitmap && dy < 0;
-            const size_t rowBytes = size_t(right - left) * sizeof(uint32_t);
-            if (op == SourceOp::Copy && !toMono && !sameBitmap) {
-                // The common case, WM_PAINT's copy from the canvas: plain rows.
-                uint32_t *d = dst.surface.pixels + size_t(top) * size_t(dst.surface.stride) + left;
-                const uint32_t *s =
-                    src.surface.pixels + size_t(top + dy) * size_t(src.surface.stride) + left + dx;
-                for (long k = top; k < bottom; ++k) {
-                    std::memcpy(d, s, rowBytes);
-                    d += dst.surface.stride;
-                    s += src.surface.stride;
-                }
-                continue;
-            }
-            for (long k = 0; k < bottom - top; ++k) {
-                long row = upwards ? bottom - 1 - k : top + k;
-                uint32_t *d = dst.surface.pixels + size_t(row) * size_t(dst.surface.stride) + left;
-                const uint32_t *s =
-                    src.surface.pixels + size_t(row + dy) * size_t(src.surface.stride) + left + dx;
-                if (op == SourceOp::Copy && !toMono)
-                    std::memmove(d, s, rowBytes);
-                else
-                    BlitRow(d, s, right - left, op, toMono);
-            }
+    const bool sameBitmap = dst.surface.pixels == src.surface.pixels;
+    if (op == SourceOp::Copy && !toMono && dst.window != nullptr && src.bitmap != nullptr) {
+        // WM_PAINT's copy from the canvas.
+        CopyOntoWindow(dst, src, pieces, count, dx, dy);
+        return TRUE;
+    }
+    for (int i = 0; i < count; ++i) {
+        const RECT &r = pieces[i];
+        NoteWritten(dst, r);
+        if (op == SourceOp::Copy && !toMono && !sameBitmap) {
+            CopyRows(dst.surface, src.surface, r, dx, dy);
+            continue;
+        }
+        // Rows in the order that keeps an overlapping copy within one bitmap
+        // correct.
+        const bool upwards = sameBitmap && dy < 0;
+        for (long k = 0; k < r.bottom - r.top; ++k) {
+            long row = upwards ? r.bottom - 1 - k : r.top + k;
+            uint32_t *d = dst.surface.pixels + size_t(row) * size_t(dst.surface.stride) + r.left;
+            const uint32_t *s =
+                src.surface.pixels + size_t(row + dy) * size_t(src.surface.stride) + r.left + dx;
+            if (op == SourceOp::Copy && !toMono)
+                std::memmove(d, s, size_t(r.right - r.left) * sizeof(uint32_t));
+            else
+                BlitRow(d, s, r.right - r.left, op, toMono);
         }
     }
     return TRUE;
@@ -231,7 +334,9 @@ int WINAPI FillRect(HDC hdc, const RECT *rect, HBRUSH brush)
     Span(rect->left, long(rect->right) - rect->left, &left, &right);
     Span(rect->top, long(rect->bottom) - rect->top, &top, &bottom);
     Target t;
-    if (TargetOf(o->dc, &t))
+    if (TargetOf(o->dc, &t)) {
         FillOnTarget(t, left, top, right, bottom, StoredPixel(t, color));
+        NoteWritten(t, kp::ClampedRect(left, top, right, bottom));
+    }
     return 1;
 }

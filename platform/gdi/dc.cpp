@@ -3,24 +3,12 @@
 
 #include "gdi_internal.h"
 #include "objects.h"
+#include "rects.h"
+#include "window_surface.h"
 
 namespace kp::gdi {
 
 namespace {
-
-RECT Intersect(const RECT &a, const RECT &b)
-{
-    RECT r = {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-              std::min(a.bottom, b.bottom)};
-    if (r.left >= r.right || r.top >= r.bottom)
-        r = {0, 0, 0, 0};
-    return r;
-}
-
-bool Empty(const RECT &r)
-{
-    return r.left >= r.right || r.top >= r.bottom;
-}
 
 void InitDefaults(DcData &dc, bool memory)
 {
@@ -83,6 +71,8 @@ HGDIOBJ Select(DcData &dc, Object *obj)
 
 bool TargetOf(const DcData &dc, Target *target)
 {
+    target->window = nullptr;
+    target->bitmap = nullptr;
     if (dc.memory) {
         Object *bm = Lookup(dc.bitmap, Kind::Bitmap);
         if (bm == nullptr)
@@ -92,16 +82,43 @@ bool TargetOf(const DcData &dc, Target *target)
         target->mono = b.mono;
         target->clipCount = 1;
         target->clip[0] = {0, 0, b.width, b.height};
+        target->bitmap = bm;
         return true;
     }
-    target->surface = dc.window;
+    if (dc.window == nullptr)
+        return false;
+    // The window may have changed size since the DC was made: clip to the
+    // pixels it has now.
+    target->surface = dc.window->Pixels();
     target->mono = false;
-    target->clipCount = dc.clipCount;
-    std::copy(dc.clip, dc.clip + dc.clipCount, target->clip);
-    return dc.clipCount > 0 && dc.window.pixels != nullptr;
+    target->window = dc.window;
+    const RECT bounds = {0, 0, target->surface.width, target->surface.height};
+    target->clipCount = 0;
+    for (int i = 0; i < dc.clipCount; ++i) {
+        RECT r = Intersection(dc.clip[i], bounds);
+        if (!Empty(r))
+            target->clip[target->clipCount++] = r;
+    }
+    return target->clipCount > 0 && target->surface.pixels != nullptr;
 }
 
-HDC CreateWindowDC(const Surface &surface, const RECT *clip, int clipCount)
+void NoteWritten(const Target &t, const RECT &bounds)
+{
+    RECT clipBounds = {0, 0, 0, 0};
+    for (int i = 0; i < t.clipCount; ++i)
+        clipBounds = BoundingBox(clipBounds, t.clip[i]);
+    const RECT r = Intersection(bounds, clipBounds);
+    if (Empty(r))
+        return;
+    if (t.window != nullptr) {
+        t.window->Written(r);
+    } else if (t.bitmap != nullptr && t.bitmap->bitmap.mirrorToken != 0) {
+        BitmapData &b = t.bitmap->bitmap;
+        b.changes.Add(r, b.width, b.height);
+    }
+}
+
+HDC CreateWindowDC(WindowSurface *surface, const RECT *clip, int clipCount)
 {
     Object *o = Allocate(Kind::Dc);
     if (o == nullptr)
@@ -109,27 +126,20 @@ HDC CreateWindowDC(const Surface &surface, const RECT *clip, int clipCount)
     DcData &dc = o->dc;
     InitDefaults(dc, false);
     dc.window = surface;
-    const RECT bounds = {0, 0, surface.width, surface.height};
+    dc.clipCount = 0;
+    if (surface == nullptr)
+        return static_cast<HDC>(HandleOf(o));
     if (clipCount > kMaxClipRects) {
         // More pieces than a DC keeps: clip to their bounding box instead.
         RECT box = {0, 0, 0, 0};
-        for (int i = 0; i < clipCount; ++i) {
-            const RECT &r = clip[i];
-            if (Empty(r))
-                continue;
-            box = Empty(box) ? r
-                             : RECT{std::min(box.left, r.left), std::min(box.top, r.top),
-                                    std::max(box.right, r.right), std::max(box.bottom, r.bottom)};
-        }
-        RECT r = Intersect(box, bounds);
-        if (!Empty(r))
-            dc.clip[dc.clipCount++] = r;
+        for (int i = 0; i < clipCount; ++i)
+            box = BoundingBox(box, clip[i]);
+        if (!Empty(box))
+            dc.clip[dc.clipCount++] = box;
     } else {
-        for (int i = 0; i < clipCount; ++i) {
-            RECT r = Intersect(clip[i], bounds);
-            if (!Empty(r))
-                dc.clip[dc.clipCount++] = r;
-        }
+        for (int i = 0; i < clipCount; ++i)
+            if (!Empty(clip[i]))
+                dc.clip[dc.clipCount++] = clip[i];
     }
     return static_cast<HDC>(HandleOf(o));
 }
@@ -275,5 +285,6 @@ COLORREF WINAPI SetPixel(HDC hdc, int x, int y, COLORREF color)
     if (p == nullptr)
         return CLR_INVALID;
     *p = StoredPixel(target, color);
+    NoteWritten(target, RECT{x, y, x + 1, y + 1});
     return kp::ColorrefFromPixel(*p);
 }

@@ -2,14 +2,15 @@
 #pragma once
 
 #include "surface.h"
+#include "window_surface.h"
 
 namespace kp::gdi {
 
-// A DC that draws onto a window's client pixels. Every operation is clipped
-// to the surface and, when clipCount > 0, to the union of the clip rectangles
-// (surface coordinates; the array is copied). Returns NULL when no DC can be
-// made.
-HDC CreateWindowDC(const Surface &surface, const RECT *clip, int clipCount);
+// A DC that draws onto a window's client pixels, clipped to the union of the
+// clip rectangles (client coordinates; the array is copied) and to the
+// surface's size at the time of each operation. With a null surface (the
+// screen) it draws nowhere. Returns NULL when no DC can be made.
+HDC CreateWindowDC(WindowSurface *surface, const RECT *clip, int clipCount);
 
 // Gives back a DC made by CreateWindowDC; FALSE for any other handle.
 BOOL ReleaseWindowDC(HDC hdc);

@@ -1,5 +1,6 @@
 // One-pixel lines and LineTo.
 #include "line.h"
+#include "rects.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -135,11 +136,18 @@ BOOL WINAPI LineTo(HDC hdc, int x, int y)
         return TRUE;
     // Dashed styles are drawn solid.
     const uint32_t pixel = StoredPixel(t, pen->pen.color);
+    long long reach;  // how far the pixels set may lie from the segment's ends
     if (pen->pen.width <= 1) {
         for (int i = 0; i < t.clipCount; ++i)
             DrawThinLine(t.surface, t.clip[i], from.x, from.y, x, y, pixel);
+        reach = 0;
     } else {
         DrawWideLine(t, from.x, from.y, x, y, pen->pen.width, pixel);
+        reach = pen->pen.width / 2 + 1;
     }
+    NoteWritten(t, kp::ClampedRect(std::min<long long>(from.x, x) - reach,
+                                   std::min<long long>(from.y, y) - reach,
+                                   std::max<long long>(from.x, x) + reach + 1,
+                                   std::max<long long>(from.y, y) + reach + 1));
     return TRUE;
 }

@@ -7,9 +7,12 @@
 
 #include <cstdint>
 
+#include "damage.h"
 #include "surface.h"
 
 namespace kp::gdi {
+
+class WindowSurface;
 
 enum class Kind : uint8_t { Free, Pen, Brush, Bitmap, Dc };
 
@@ -33,16 +36,20 @@ struct BitmapData {
     int width;
     int height;
     bool mono;
+    // While a window mirrors this bitmap (the same token on both sides): what
+    // was drawn on the bitmap since the window last copied it.
+    uint32_t mirrorToken;
+    DamageList changes;
 };
 
 struct DcData {
     bool memory;  // CreateCompatibleDC; otherwise a window DC
     HPEN pen;
     HBRUSH brush;
-    HBITMAP bitmap;  // memory DCs only
-    Surface window;  // window DCs only: the client pixels
+    HBITMAP bitmap;         // memory DCs only
+    WindowSurface *window;  // window DCs only: the client pixels (none for the screen)
     POINT position;
-    int clipCount;  // window DCs: rectangles in surface coordinates
+    int clipCount;  // window DCs: rectangles in client coordinates
     RECT clip[kMaxClipRects];
 };
 
@@ -86,16 +93,24 @@ void CountInvalidUse();
 HBITMAP DefaultBitmap();
 
 // What a DC draws on: its pixels and its clip rectangles (already inside the
-// surface). mono: colours are reduced to black or white.
+// surface). mono: colours are reduced to black or white. Exactly one of
+// window and bitmap is set: who is told what was written.
 struct Target {
     Surface surface;
     bool mono;
     int clipCount;  // only the first clipCount rectangles are set
     RECT clip[kMaxClipRects];
+    WindowSurface *window;
+    Object *bitmap;
 };
 
 // The target of a DC (memory or window); false when the DC draws nowhere.
 bool TargetOf(const DcData &dc, Target *target);
+
+// Every operation that writes pixels reports a rectangle holding all it may
+// have written (clipped here to the target): a window records it as damage
+// to show, a mirrored bitmap as a change that the next copy must carry over.
+void NoteWritten(const Target &t, const RECT &bounds);
 
 // The colour to store for c on a target.
 inline uint32_t StoredPixel(const Target &t, COLORREF c)

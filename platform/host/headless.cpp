@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "../gdi/rects.h"
 #include "../user/host_events.h"
 
 namespace kp::host {
@@ -14,12 +15,12 @@ struct HostWindow {
     HWND hwnd = nullptr;
     std::string title;
     ShowState state = ShowState::Hidden;
+    gdi::WindowSurface *surface = nullptr;  // USER's, for the window's life
 
-    // The client pixels: width x height of a buffer capacityWidth pixels wide
-    // (the stride) and capacityHeight rows high.
-    std::vector<uint32_t> pixels;
-    int capacityWidth = 0;
-    int capacityHeight = 0;
+    // What the "display" shows of the window: width x height pixels, which
+    // only ever receive what the surface's damage says changed, so that a
+    // test sees exactly what a real window system would be given.
+    std::vector<uint32_t> shown;
     int width = 0;
     int height = 0;
 
@@ -75,57 +76,48 @@ bool Showing(const HostWindow &w)
 
 RECT ClipToClient(const HostWindow &w, const RECT &r)
 {
-    RECT c = {std::max<LONG>(r.left, 0), std::max<LONG>(r.top, 0), std::min<LONG>(r.right, w.width),
-              std::min<LONG>(r.bottom, w.height)};
-    if (c.right <= c.left || c.bottom <= c.top)
-        c = RECT{0, 0, 0, 0};
-    return c;
+    return Intersection(r, RECT{0, 0, w.width, w.height});
 }
 
-void Fill(HostWindow &w, const RECT &rect, uint32_t pixel)
+void FillShown(HostWindow &w, const RECT &rect, uint32_t pixel)
 {
     RECT r = ClipToClient(w, rect);
     for (LONG y = r.top; y < r.bottom; ++y) {
-        uint32_t *row = w.pixels.data() + static_cast<size_t>(y) * w.capacityWidth;
+        uint32_t *row = w.shown.data() + static_cast<size_t>(y) * w.width;
         std::fill(row + r.left, row + r.right, pixel);
     }
 }
 
-void LoseAll(HostWindow &w)
+// The window system lost the pixels of rect (covered, minimized): both what
+// is shown and the surface's copy of it.
+void Lose(HostWindow &w, const RECT &rect, uint32_t pixel = kLostPixel)
 {
-    Fill(w, RECT{0, 0, w.width, w.height}, kLostPixel);
+    FillShown(w, rect, pixel);
+    w.surface->Replace(rect, pixel);
 }
 
-// Gives the window a new client size. What stays inside both the old and
-// the new client area is kept; everything that the new size uncovers is lost.
+void LoseAll(HostWindow &w)
+{
+    Lose(w, RECT{0, 0, w.width, w.height});
+}
+
+// Gives the shown window a new client size. What stays inside both the old
+// and the new client area is kept; everything that the new size uncovers is
+// lost.
 void SetClientSize(HostWindow &w, int width, int height)
 {
     width = std::max(width, 0);
     height = std::max(height, 0);
+    if (width == w.width && height == w.height)
+        return;
     const int keptWidth = std::min(width, w.width), keptHeight = std::min(height, w.height);
-    if (width > w.capacityWidth || height > w.capacityHeight) {
-        // Room for both the old and the new size, so that going back does
-        // not reallocate; unless that is far more than the new size needs
-        // (a wide window turned tall), then just the new size.
-        int capacityWidth = std::max(width, w.capacityWidth);
-        int capacityHeight = std::max(height, w.capacityHeight);
-        if (double(capacityWidth) * capacityHeight > 2.0 * (double(width) * height) + 1e6) {
-            capacityWidth = width;
-            capacityHeight = height;
-        }
-        std::vector<uint32_t> pixels(static_cast<size_t>(capacityWidth) * capacityHeight,
-                                     kLostPixel);
-        for (int y = 0; y < keptHeight; ++y)
-            std::copy_n(w.pixels.data() + static_cast<size_t>(y) * w.capacityWidth, keptWidth,
-                        pixels.data() + static_cast<size_t>(y) * capacityWidth);
-        w.pixels = std::move(pixels);
-        w.capacityWidth = capacityWidth;
-        w.capacityHeight = capacityHeight;
-    }
+    std::vector<uint32_t> shown(static_cast<size_t>(width) * height, kLostPixel);
+    for (int y = 0; y < keptHeight; ++y)
+        std::copy_n(w.shown.data() + static_cast<size_t>(y) * w.width, keptWidth,
+                    shown.data() + static_cast<size_t>(y) * width);
+    w.shown = std::move(shown);
     w.width = width;
     w.height = height;
-    Fill(w, RECT{keptWidth, 0, width, height}, kLostPixel);
-    Fill(w, RECT{0, keptHeight, keptWidth, height}, kLostPixel);
 }
 
 }  // namespace
@@ -408,7 +400,7 @@ void HeadlessHost::Deliver(const Event &e)
         if (w == nullptr || !Showing(*w))
             return;
         RECT r = ClipToClient(*w, e.rect);
-        Fill(*w, r, kLostPixel);
+        Lose(*w, r);
         lock.unlock();
         if (r.right > r.left)
             kp::user::HostExposed(e.hwnd, r);
@@ -464,7 +456,7 @@ void HeadlessHost::Deliver(const Event &e)
         return;
     case Event::Kind::Scribble:
         if (w != nullptr)
-            Fill(*w, e.rect, e.pixel);
+            Lose(*w, e.rect, e.pixel);
         return;
     case Event::Kind::Call:
         lock.unlock();
@@ -516,16 +508,14 @@ Image HeadlessHost::Pixels(HWND hwnd)
     std::unique_lock<std::mutex> lock(mutex_);
     if (programRunning_ && !WaitIdleLocked(lock))
         Deadlock("waiting for the program to settle before reading pixels");
+    FlushLocked();
     Image image;
     const HostWindow *w = FindLocked(hwnd);
     if (w == nullptr)
         return image;
     image.width = w->width;
     image.height = w->height;
-    image.pixels.resize(static_cast<size_t>(w->width) * w->height);
-    for (int y = 0; y < w->height; ++y)
-        std::copy_n(w->pixels.data() + static_cast<size_t>(y) * w->capacityWidth, w->width,
-                    image.pixels.data() + static_cast<size_t>(y) * w->width);
+    image.pixels = w->shown;
     return image;
 }
 
@@ -548,6 +538,7 @@ std::vector<PresentRecord> HeadlessHost::Presents()
     std::unique_lock<std::mutex> lock(mutex_);
     if (programRunning_)
         WaitIdleLocked(lock);
+    FlushLocked();
     const long kept = std::min<long>(presentTotal_, kPresentLogSize);
     std::vector<PresentRecord> list;
     for (long i = presentTotal_ - kept; i < presentTotal_; ++i)
@@ -560,6 +551,7 @@ long HeadlessHost::PresentCount()
     std::unique_lock<std::mutex> lock(mutex_);
     if (programRunning_)
         WaitIdleLocked(lock);
+    FlushLocked();
     return presentTotal_;
 }
 
@@ -568,6 +560,7 @@ void HeadlessHost::ClearPresents()
     std::unique_lock<std::mutex> lock(mutex_);
     if (programRunning_)
         WaitIdleLocked(lock);
+    FlushLocked();
     presentTotal_ = 0;
 }
 
@@ -586,12 +579,15 @@ int HeadlessHost::StartupShowCommand()
     return startupShow_;
 }
 
-HostWindow *HeadlessHost::CreateHostWindow(HWND hwnd, const char *title, int clientWidth,
+HostWindow *HeadlessHost::CreateHostWindow(HWND hwnd, const char *title,
+                                           gdi::WindowSurface *surface, int clientWidth,
                                            int clientHeight)
 {
     auto *w = new HostWindow;
     w->hwnd = hwnd;
     w->title = title ? title : "";
+    w->surface = surface;
+    surface->SetLostPixel(kLostPixel);
     SetClientSize(*w, clientWidth, clientHeight);  // all of it lost: nothing painted yet
     w->normalWidth = w->width;
     w->normalHeight = w->height;
@@ -642,26 +638,30 @@ void HeadlessHost::ResizeHostWindow(HostWindow *window, int clientWidth, int cli
     }
 }
 
-Surface HeadlessHost::ClientSurface(HostWindow *window)
+// Shows what the surfaces changed: copies it to what the window shows and
+// logs it as presented.
+void HeadlessHost::FlushLocked()
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (std::find(windows_.begin(), windows_.end(), window) == windows_.end())
-        return Surface{};
-    return Surface{window->pixels.data(), window->width, window->height, window->capacityWidth};
-}
-
-void HeadlessHost::Present(HostWindow *window, const RECT &rect)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (std::find(windows_.begin(), windows_.end(), window) == windows_.end())
-        return;
-    presents_[presentTotal_ % kPresentLogSize] = PresentRecord{window->hwnd, rect};
-    ++presentTotal_;
+    for (HostWindow *w : windows_) {
+        const gdi::DamageList &damage = w->surface->Damage();
+        const Surface pixels = w->surface->Pixels();
+        for (int i = 0; i < damage.Count(); ++i) {
+            const RECT r = Intersection(damage[i], RECT{0, 0, w->width, w->height});
+            for (LONG y = r.top; y < r.bottom; ++y)
+                std::copy_n(pixels.pixels + static_cast<size_t>(y) * pixels.stride + r.left,
+                            r.right - r.left,
+                            w->shown.data() + static_cast<size_t>(y) * w->width + r.left);
+            presents_[presentTotal_ % kPresentLogSize] = PresentRecord{w->hwnd, damage[i]};
+            ++presentTotal_;
+        }
+        w->surface->ClearDamage();
+    }
 }
 
 void HeadlessHost::PumpEvents(bool wait)
 {
     std::unique_lock<std::mutex> lock(mutex_);
+    FlushLocked();
     if (wait && inboxCount_ == 0) {
         bool isProgram = programRunning_ && std::this_thread::get_id() == programThreadId_;
         auto arrived = [this] { return inboxCount_ > 0; };

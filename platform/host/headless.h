@@ -46,7 +46,8 @@ struct Image {
     uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
-// One Present: painting of rect (client coordinates) of hwnd was finished.
+// One present: the pixels of rect (client coordinates) of hwnd changed and
+// were shown.
 struct PresentRecord {
     HWND hwnd = nullptr;
     RECT rect = {0, 0, 0, 0};
@@ -126,8 +127,9 @@ class HeadlessHost final : public Host {
     Image Pixels(HWND hwnd);
     ShowState StateOf(HWND hwnd);
     std::string TitleOf(HWND hwnd);
-    // Presents since the last ClearPresents (the most recent kPresentLogSize
-    // of them), and how many there were in all.
+    // Rectangles presented since the last ClearPresents (the most recent
+    // kPresentLogSize of them), and how many there were in all. A window's
+    // changed pixels are presented when the program next waits for input.
     static constexpr int kPresentLogSize = 4096;
     std::vector<PresentRecord> Presents();
     long PresentCount();
@@ -136,13 +138,11 @@ class HeadlessHost final : public Host {
     // ---- Host ---------------------------------------------------------------------
     void ScreenSize(int *width, int *height) override;
     int StartupShowCommand() override;
-    HostWindow *CreateHostWindow(HWND hwnd, const char *title, int clientWidth,
-                                 int clientHeight) override;
+    HostWindow *CreateHostWindow(HWND hwnd, const char *title, gdi::WindowSurface *surface,
+                                 int clientWidth, int clientHeight) override;
     void DestroyHostWindow(HostWindow *window) override;
     void SetShowState(HostWindow *window, ShowState state) override;
     void ResizeHostWindow(HostWindow *window, int clientWidth, int clientHeight) override;
-    Surface ClientSurface(HostWindow *window) override;
-    void Present(HostWindow *window, const RECT &rect) override;
     void PumpEvents(bool wait) override;
 
     struct Event;  // an injected event, as the inbox holds it
@@ -155,6 +155,7 @@ class HeadlessHost final : public Host {
     bool WaitIdleLocked(std::unique_lock<std::mutex> &lock);
     HostWindow *FindLocked(HWND hwnd) const;
     void ForgetWindowsLocked();
+    void FlushLocked();
     void ProgramThread(EntryPoint entry, std::string commandLine);
     void StopProgram();
 

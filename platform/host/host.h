@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "../gdi/surface.h"
+#include "../gdi/window_surface.h"
 
 namespace kp::host {
 
@@ -25,26 +25,21 @@ class Host {
     virtual int StartupShowCommand() { return SW_SHOWNORMAL; }
 
     // Creates the host window for hwnd with the given client size; NULL when
-    // the host cannot show a window.
-    virtual HostWindow *CreateHostWindow(HWND hwnd, const char *title, int clientWidth,
-                                         int clientHeight) = 0;
+    // the host cannot show a window. surface holds the window's client pixels
+    // for the window's life (USER keeps it at the client size); the host
+    // shows what its damage says changed, and may lend it display memory.
+    virtual HostWindow *CreateHostWindow(HWND hwnd, const char *title, gdi::WindowSurface *surface,
+                                         int clientWidth, int clientHeight) = 0;
     virtual void DestroyHostWindow(HostWindow *window) = 0;
     virtual void SetShowState(HostWindow *window, ShowState state) = 0;
 
     // The layer moved the window's client area to a new size (SetWindowPos,
-    // maximize); the host keeps the pixels that remain inside it.
+    // maximize): the window system is asked for it.
     virtual void ResizeHostWindow(HostWindow *window, int clientWidth, int clientHeight) = 0;
 
-    // The window's client pixels as they are now; valid until the next resize
-    // or the next call into PumpEvents.
-    virtual Surface ClientSurface(HostWindow *window) = 0;
-
-    // Painting of rect (client coordinates) is finished: show it. A host may
-    // gather these and show them all at the next PumpEvents.
-    virtual void Present(HostWindow *window, const RECT &rect) = 0;
-
-    // Delivers pending host events to USER. With wait, blocks until at least
-    // one event has been delivered.
+    // First shows what the windows' surfaces changed since the last call
+    // (everything painted meanwhile), then delivers pending host events to
+    // USER. With wait, blocks until at least one event has been delivered.
     virtual void PumpEvents(bool wait) = 0;
 };
 

@@ -419,6 +419,17 @@ KP_EXTERN_C DWORD WINAPI GetGuiResources(HANDLE hProcess, DWORD uiFlags);
 
 KP_EXTERN_C int WINAPI FillRect(HDC hDC, const RECT *lprc, HBRUSH hbr);
 
+// Rectangle arithmetic. A rectangle is empty when right <= left or
+// bottom <= top; an empty result is always (0, 0, 0, 0).
+KP_EXTERN_C BOOL WINAPI SetRectEmpty(LPRECT lprc);
+KP_EXTERN_C BOOL WINAPI IsRectEmpty(const RECT *lprc);
+KP_EXTERN_C BOOL WINAPI EqualRect(const RECT *lprc1, const RECT *lprc2);
+KP_EXTERN_C BOOL WINAPI PtInRect(const RECT *lprc, POINT pt);
+KP_EXTERN_C BOOL WINAPI OffsetRect(LPRECT lprc, int dx, int dy);
+KP_EXTERN_C BOOL WINAPI IntersectRect(LPRECT lprcDst, const RECT *lprcSrc1, const RECT *lprcSrc2);
+KP_EXTERN_C BOOL WINAPI UnionRect(LPRECT lprcDst, const RECT *lprcSrc1, const RECT *lprcSrc2);
+KP_EXTERN_C BOOL WINAPI SubtractRect(LPRECT lprcDst, const RECT *lprcSrc1, const RECT *lprcSrc2);
+
 // ---- GDI -------------------------------------------------------------------
 
 KP_EXTERN_C HGDIOBJ WINAPI GetStockObject(int i);

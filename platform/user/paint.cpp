@@ -14,14 +14,11 @@ namespace {
 // (nothing to paint, or a minimized window) clips everything away.
 HDC MakeClientDC(Window &w, const RECT *clip, int clipCount)
 {
-    host::Host *host = host::CurrentHost();
-    if (host == nullptr || w.hostWindow == nullptr)
+    if (w.hostWindow == nullptr)
         return nullptr;
-    Surface surface = host->ClientSurface(w.hostWindow);
-    static const RECT kNothing = {0, 0, 0, 0};
-    if (clipCount == 0 || RectEmpty(ClientRectOf(w)))
-        return gdi::CreateWindowDC(surface, &kNothing, 1);
-    return gdi::CreateWindowDC(surface, clip, clipCount);
+    if (RectEmpty(ClientRectOf(w)))
+        clipCount = 0;
+    return gdi::CreateWindowDC(&w.surface, clip, clipCount);
 }
 
 void InvalidateAll(bool erase)
@@ -134,12 +131,11 @@ BOOL WINAPI EndPaint(HWND hwnd, const PAINTSTRUCT *ps)
 {
     if (ps == nullptr)
         return FALSE;
+    // What the painting changed is in the window's surface; the host shows
+    // it once the queue has run dry.
+    (void)hwnd;
     if (ps->hdc)
         kp::gdi::ReleaseWindowDC(ps->hdc);
-    Window *w = FromHandle(hwnd);
-    kp::host::Host *host = kp::host::CurrentHost();
-    if (w && host && w->hostWindow && !RectEmpty(ps->rcPaint))
-        host->Present(w->hostWindow, ps->rcPaint);
     return TRUE;
 }
 
@@ -148,7 +144,7 @@ HDC WINAPI GetDC(HWND hwnd)
     // The screen DC has no pixels of its own here (only windows of this layer
     // have pixels), but it has the display's format for compatible bitmaps.
     if (hwnd == nullptr)
-        return kp::gdi::CreateWindowDC(kp::Surface{}, nullptr, 0);
+        return kp::gdi::CreateWindowDC(nullptr, nullptr, 0);
     Window *w = FromHandle(hwnd);
     if (w == nullptr)
         return nullptr;

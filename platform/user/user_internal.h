@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "../gdi/window_surface.h"
 #include "../host/host.h"
 #include "update_region.h"
 
@@ -71,6 +72,7 @@ struct Window {
     RECT normalRect = {};  // the window rectangle to restore to
     int clientWidth = 0;
     int clientHeight = 0;
+    gdi::WindowSurface surface;  // the client pixels, always clientWidth x clientHeight
     UpdateRegion update;
     bool erasePending = false;
 };
@@ -94,7 +96,8 @@ void Invalidate(Window &w, const RECT *r, bool erase);
 // newly exposed strips, or all of it for CS_HREDRAW/CS_VREDRAW, become
 // invalid with erase; the update region is clipped to the new client.
 void InvalidateAfterResize(Window &w, int oldWidth, int oldHeight);
-// Records a new client size and sends WM_SIZE with sizeType.
+// Records a new client size (the surface follows) and sends WM_SIZE with
+// sizeType.
 void ApplyClientSize(Window &w, int width, int height, WPARAM sizeType);
 
 // ---- Messages --------------------------------------------------------------

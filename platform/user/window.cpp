@@ -175,11 +175,13 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
     HWND hwnd = w->handle;
 
     const char *title = (windowName && !IS_INTRESOURCE(windowName)) ? windowName : "";
-    w->hostWindow = host->CreateHostWindow(hwnd, title, w->clientWidth, w->clientHeight);
+    w->hostWindow =
+        host->CreateHostWindow(hwnd, title, &w->surface, w->clientWidth, w->clientHeight);
     if (w->hostWindow == nullptr) {
         FreeWindow(*w);
         return nullptr;
     }
+    w->surface.Resize(w->clientWidth, w->clientHeight);
 
     CREATESTRUCTA cs;
     cs.lpCreateParams = param;

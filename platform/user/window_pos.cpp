@@ -104,6 +104,7 @@ void ApplyClientSize(Window &w, int width, int height, WPARAM sizeType)
 {
     w.clientWidth = std::max(width, 0);
     w.clientHeight = std::max(height, 0);
+    w.surface.Resize(w.clientWidth, w.clientHeight);
     SendMessageA(w.handle, WM_SIZE, sizeType, MAKELPARAM(w.clientWidth, w.clientHeight));
 }
 

@@ -271,18 +271,25 @@ TEST(Table, FullTableFailsCreationAndRecovers)
 
 TEST(WindowDc, DrawsOnlyInsideItsClipRectangles)
 {
-    std::vector<uint32_t> pixels(20 * 10, 0x00FFFFFF);
-    kp::Surface s{pixels.data(), 20, 10, 20};
+    kp::gdi::WindowSurface surface;
+    ASSERT_TRUE(surface.Resize(20, 10));
     const RECT clip[] = {{0, 0, 5, 10}, {15, 0, 30, 10}};
-    HDC dc = kp::gdi::CreateWindowDC(s, clip, 2);
+    HDC dc = kp::gdi::CreateWindowDC(&surface, clip, 2);
     ASSERT_NE(dc, nullptr);
     EXPECT_EQ(GetObjectType(dc), DWORD(OBJ_DC));
     MoveToEx(dc, 0, 4, NULL);
     LineTo(dc, 20, 4);
+    const kp::Surface pixels = surface.Pixels();
     for (int x = 0; x < 20; ++x) {
-        bool inked = pixels[4 * 20 + x] == 0;
+        bool inked = pixels.pixels[4 * pixels.stride + x] == 0;
         EXPECT_EQ(inked, x < 5 || x >= 15) << x;
     }
+    // The surface shrinks under the DC: later drawing stays inside it.
+    ASSERT_TRUE(surface.Resize(3, 3));
+    MoveToEx(dc, 0, 1, NULL);
+    EXPECT_TRUE(LineTo(dc, 20, 1));
+    EXPECT_EQ(GetPixel(dc, 2, 1), RGB(0, 0, 0));
+    EXPECT_EQ(GetPixel(dc, 3, 1), CLR_INVALID);
     EXPECT_EQ(GetPixel(dc, 10, 4), CLR_INVALID);
     EXPECT_FALSE(DeleteDC(dc)) << "window DCs are given back, not deleted";
     EXPECT_TRUE(kp::gdi::ReleaseWindowDC(dc));

@@ -354,7 +354,8 @@ class WindowlessHost final : public kp::host::Host {
 
     void ScreenSize(int *width, int *height) override { inner_.ScreenSize(width, height); }
     int StartupShowCommand() override { return inner_.StartupShowCommand(); }
-    kp::host::HostWindow *CreateHostWindow(HWND, const char *, int, int) override
+    kp::host::HostWindow *CreateHostWindow(HWND, const char *, kp::gdi::WindowSurface *, int,
+                                           int) override
     {
         ++refused;
         return nullptr;
@@ -370,14 +371,6 @@ class WindowlessHost final : public kp::host::Host {
     void ResizeHostWindow(kp::host::HostWindow *window, int width, int height) override
     {
         inner_.ResizeHostWindow(window, width, height);
-    }
-    kp::Surface ClientSurface(kp::host::HostWindow *window) override
-    {
-        return inner_.ClientSurface(window);
-    }
-    void Present(kp::host::HostWindow *window, const RECT &rect) override
-    {
-        inner_.Present(window, rect);
     }
     void PumpEvents(bool wait) override { inner_.PumpEvents(wait); }
 

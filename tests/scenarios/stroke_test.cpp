@@ -47,17 +47,19 @@ TEST_F(StrokeTest, OneStrokeIsBlackOnePixelSegmentsWithoutItsLastPoint)
     CloseAndCheck();
 }
 
-TEST_F(StrokeTest, EveryDrawingMoveRepaintsTheWholeClient)
+TEST_F(StrokeTest, EveryDrawingMoveRepaintsTheWholeClientAndShowsOnlyItsSegment)
 {
     Press(100, 100);
     host.ClearPresents();
     Move(110, 105);
+    // The program copies the whole client from the canvas, but only the
+    // segment's pixels changed, and only they reach the display.
     std::vector<kp::host::PresentRecord> presents = host.Presents();
     ASSERT_EQ(presents.size(), 1u);
-    EXPECT_EQ(presents[0].rect.left, 0);
-    EXPECT_EQ(presents[0].rect.top, 0);
-    EXPECT_EQ(presents[0].rect.right, 584);
-    EXPECT_EQ(presents[0].rect.bottom, 461);
+    EXPECT_EQ(presents[0].rect.left, 100);
+    EXPECT_EQ(presents[0].rect.top, 100);
+    EXPECT_EQ(presents[0].rect.right, 111);
+    EXPECT_EQ(presents[0].rect.bottom, 106);
     // Whatever the window showed, all of it is the canvas again after the
     // next drawing move, far from the new segment too.
     host.Scribble(hwnd, RECT{0, 0, 584, 461}, 0x00ABCDEF);

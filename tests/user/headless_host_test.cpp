@@ -154,11 +154,12 @@ TEST_F(HeadlessHostTest, PresentLogKeepsTheLatestAndCountsAll)
     HWND hwnd = ShownWindow();
     host.ClearPresents();
     const int total = HeadlessHost::kPresentLogSize + 10;
+    HDC dc = GetDC(hwnd);
     for (int i = 0; i < total; ++i) {
-        RECT r = {i % 500, 0, i % 500 + 1, 1};
-        InvalidateRect(hwnd, &r, FALSE);
-        UpdateWindow(hwnd);
+        SetPixel(dc, i % 500, 0, RGB(1, 2, 3));
+        DeliverInbox();  // each pump shows what changed since the last one
     }
+    ReleaseDC(hwnd, dc);
     EXPECT_EQ(host.PresentCount(), total);
     std::vector<kp::host::PresentRecord> log = host.Presents();
     ASSERT_EQ(log.size(), size_t(HeadlessHost::kPresentLogSize));

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "damage.h"
+#include "gdi/damage.h"
 
 namespace {
 
-using kp::host::DamageList;
+using kp::gdi::DamageList;
 
 std::string Describe(const RECT &r)
 {

@@ -1,0 +1,97 @@
+#include "damage.h"
+
+#include "rects.h"
+
+namespace kp::gdi {
+
+void DamageList::Remove(int i)
+{
+    rects_[i] = rects_[count_ - 1];
+    --count_;
+}
+
+void DamageList::Add(const RECT &rect, int width, int height)
+{
+    Insert(Intersection(rect, RECT{0, 0, width, height}));
+}
+
+void DamageList::Insert(RECT r)
+{
+    if (kp::Empty(r))
+        return;
+    // Merging can make the new rectangle overlap others that it did not
+    // overlap before, so go round until none is left.
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (int i = 0; i < count_; ++i) {
+            if (Overlap(rects_[i], r)) {
+                r = BoundingBox(rects_[i], r);
+                Remove(i);
+                merged = true;
+                break;
+            }
+        }
+    }
+    if (count_ < kCapacity) {
+        rects_[count_++] = r;
+        return;
+    }
+    int best = 0;
+    long long bestGrowth = -1;
+    for (int i = 0; i < count_; ++i) {
+        long long growth = Area(BoundingBox(rects_[i], r)) - Area(rects_[i]);
+        if (bestGrowth < 0 || growth < bestGrowth) {
+            best = i;
+            bestGrowth = growth;
+        }
+    }
+    RECT joined = BoundingBox(rects_[best], r);
+    Remove(best);
+    Insert(joined);  // the bigger rectangle may overlap others now
+}
+
+void DamageList::ClipTo(int width, int height)
+{
+    const RECT area = {0, 0, width, height};
+    for (int i = 0; i < count_;) {
+        rects_[i] = Intersection(rects_[i], area);
+        if (kp::Empty(rects_[i]))
+            Remove(i);
+        else
+            ++i;
+    }
+}
+
+void DamageList::Subtract(const RECT &rect)
+{
+    if (kp::Empty(rect))
+        return;
+    // The rectangles it touches come out whole; their parts outside go back
+    // in. Those parts never overlap each other or the untouched rectangles.
+    RECT touched[kCapacity];
+    int n = 0;
+    for (int i = 0; i < count_;) {
+        if (Overlap(rects_[i], rect)) {
+            touched[n++] = rects_[i];
+            Remove(i);
+        } else {
+            ++i;
+        }
+    }
+    for (int i = 0; i < n; ++i) {
+        RECT parts[4];
+        int count = PartsOutside(touched[i], rect, parts);
+        for (int k = 0; k < count; ++k)
+            Insert(parts[k]);
+    }
+}
+
+RECT DamageList::Bounds() const
+{
+    RECT bounds = {0, 0, 0, 0};
+    for (int i = 0; i < count_; ++i)
+        bounds = BoundingBox(bounds, rects_[i]);
+    return bounds;
+}
+
+}  // namespace kp::gdi

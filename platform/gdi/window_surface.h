@@ -1,0 +1,107 @@
+// A window's client pixels: the one place they live, whatever shows them.
+// GDI's window DCs draw straight into it, USER gives it the client area's
+// size, and the host shows it: from memory of the surface's own, or from
+// display memory that the host lends it (the window system's shared image,
+// so that painting writes where the display reads). Alongside the pixels it
+// keeps what changed since the host last showed them, and what of it is an
+// exact copy of a bitmap, so that copying that bitmap again copies only what
+// was drawn on it since.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "damage.h"
+#include "surface.h"
+
+namespace kp::gdi {
+
+// What the window's pixels hold of a bitmap: inside valid (window
+// coordinates), every pixel equals the bitmap's pixel at (x + dx, y + dy),
+// except where the bitmap's list of changes says it was drawn on since. The
+// token pairs the two sides: a bitmap that starts a copy relation with
+// another window (or at another offset) gets a new token, which ends this one.
+struct Mirror {
+    uint32_t token = 0;  // 0: the window mirrors nothing
+    HBITMAP bitmap = nullptr;
+    long dx = 0;
+    long dy = 0;
+    RECT valid = {0, 0, 0, 0};
+};
+
+class WindowSurface {
+  public:
+    WindowSurface() = default;
+    ~WindowSurface();
+    WindowSurface(WindowSurface &&other) noexcept;
+    WindowSurface &operator=(WindowSurface &&other) noexcept;
+    WindowSurface(const WindowSurface &) = delete;
+    WindowSurface &operator=(const WindowSurface &) = delete;
+
+    Surface Pixels() const { return Surface{pixels_, width_, height_, stride_}; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+    // What the surface holds where nothing was drawn yet (a new surface, the
+    // area a larger size adds). White unless the host says otherwise.
+    void SetLostPixel(uint32_t pixel) { lostPixel_ = pixel; }
+    uint32_t LostPixel() const { return lostPixel_; }
+
+    // Gives the surface a new size (negative sizes count as 0), keeping the
+    // pixels inside both the old and the new size; the rest holds the lost
+    // pixel. The surface then lives in memory of its own. False when that
+    // memory cannot be had: the surface is then empty (0 x 0) and nothing
+    // drawn on it shows until a later size can be had.
+    bool Resize(int width, int height);
+
+    // Display memory: width x height pixels of 0x00RRGGBB (the top byte
+    // ignored) at the given stride, lent by the host; the surface's pixels
+    // move into it and it is drawn on from then on.
+    void UseDisplayMemory(uint32_t *memory, int stride);
+    // Before the host takes its memory back: the pixels move into memory of
+    // the surface's own. False if that memory cannot be had (the surface is
+    // then empty).
+    bool LeaveDisplayMemory();
+    // The host's display memory is gone with its window: the surface is
+    // left empty, its pixels not kept.
+    void DropDisplayMemory();
+    bool OnDisplayMemory() const { return pixels_ != nullptr && pixels_ != own_; }
+
+    // Something other than GDI (the host standing in for a window system
+    // that lost them) set the pixels of rect: they are no copy of anything.
+    void Replace(const RECT &rect, uint32_t pixel);
+
+    // GDI wrote somewhere inside bounds (surface coordinates, inside it).
+    void Written(const RECT &bounds);
+    // GDI copied the mirrored bitmap into rect: changed, but still a copy.
+    void CopiedFromMirror(const RECT &rect) { damage_.Add(rect, width_, height_); }
+
+    // The rectangles changed since the host last took them.
+    const DamageList &Damage() const { return damage_; }
+    void ClearDamage() { damage_.Clear(); }
+
+    // With copy tracking off, every copy from a bitmap copies all of its
+    // rectangle (the plain behaviour that tests compare with).
+    void SetCopyTracking(bool on);
+    bool CopyTracking() const { return copyTracking_; }
+    Mirror &CopyMirror() { return mirror_; }
+
+  private:
+    void FreeOwn();
+    // Own memory of width x height, the kept part copied from the current
+    // pixels; false if it cannot be had.
+    bool MoveToOwn(int width, int height);
+
+    uint32_t *pixels_ = nullptr;  // own_ or the host's display memory
+    uint32_t *own_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+    int stride_ = 0;
+    uint32_t lostPixel_ = 0x00FFFFFFu;
+    DamageList damage_;
+    Mirror mirror_;
+    bool copyTracking_ = true;
+};
+
+}  // namespace kp::gdi

@@ -1,0 +1,165 @@
+// SDL's window, mouse and key events, turned into the calls of
+// user/host_events.h. On X11 the pointer, exposures and Alt+F4 come from the
+// X events instead (sdl_x11.cpp); elsewhere (Wayland) from here.
+#include <windows.h>
+
+#include "../../user/host_events.h"
+#include "sdl_host.h"
+
+namespace kp::host {
+
+namespace {
+
+bool ButtonFromSdl(Uint8 button, MouseButton *out)
+{
+    switch (button) {
+    case SDL_BUTTON_LEFT:
+        *out = MouseButton::Left;
+        return true;
+    case SDL_BUTTON_MIDDLE:
+        *out = MouseButton::Middle;
+        return true;
+    case SDL_BUTTON_RIGHT:
+        *out = MouseButton::Right;
+        return true;
+    case SDL_BUTTON_X1:
+        *out = MouseButton::X1;
+        return true;
+    case SDL_BUTTON_X2:
+        *out = MouseButton::X2;
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+void SdlHost::ToPixels(HostWindow *w, int *x, int *y)
+{
+    int pixelWidth, pixelHeight, pointWidth, pointHeight;
+    PixelSize(w, &pixelWidth, &pixelHeight);
+    SDL_GetWindowSize(w->window, &pointWidth, &pointHeight);
+    if (pointWidth > 0 && pointHeight > 0 &&
+        (pixelWidth != pointWidth || pixelHeight != pointHeight)) {
+        *x = *x * pixelWidth / pointWidth;
+        *y = *y * pixelHeight / pointHeight;
+    }
+}
+
+bool SdlHost::HandleWindowEvent(const SDL_WindowEvent &e)
+{
+    HostWindow *w = FindWindow(e.windowID);
+    if (w == nullptr)
+        return false;
+    HWND hwnd = w->hwnd;
+    switch (e.event) {
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+        if (w->state == ShowState::Minimized || !FollowSize(w))
+            return false;
+        kp::user::HostResized(hwnd, w->width, w->height);
+        return true;
+    case SDL_WINDOWEVENT_MINIMIZED:
+        if (w->state == ShowState::Minimized)
+            return false;
+        w->state = ShowState::Minimized;
+        kp::user::HostMinimized(hwnd);
+        return true;
+    case SDL_WINDOWEVENT_MAXIMIZED: {
+        bool resized = FollowSize(w);
+        if (w->state == ShowState::Maximized && !resized)
+            return false;
+        w->state = ShowState::Maximized;
+        w->maximizeRequested = true;
+        kp::user::HostMaximized(hwnd, w->width, w->height);
+        return true;
+    }
+    case SDL_WINDOWEVENT_RESTORED: {
+        bool resized = FollowSize(w);
+        w->maximizeRequested = false;
+        if (w->state == ShowState::Normal) {
+            if (!resized)
+                return false;
+            kp::user::HostResized(hwnd, w->width, w->height);
+            return true;
+        }
+        w->state = ShowState::Normal;
+        kp::user::HostRestored(hwnd, w->width, w->height);
+        return true;
+    }
+    case SDL_WINDOWEVENT_EXPOSED:
+        if (x11_ || w->width <= 0 || w->height <= 0 || w->state == ShowState::Minimized)
+            return false;  // on X11 the exposed rectangles come with the X events
+        kp::user::HostExposed(hwnd, RECT{0, 0, w->width, w->height});
+        return true;
+    case SDL_WINDOWEVENT_LEAVE:
+        w->pointer.PointerLeft();
+        w->edgeCheck.Left();
+        return false;
+    case SDL_WINDOWEVENT_CLOSE:
+        kp::user::HostCloseRequested(hwnd);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool SdlHost::HandleMotion(const SDL_MouseMotionEvent &e)
+{
+    HostWindow *w = FindWindow(e.windowID);
+    if (w == nullptr)
+        return false;
+    bool genuine = w->edgeCheck.Genuine(e.x, e.y, e.xrel, e.yrel);
+    if (!genuine) {
+        w->pointer.PointerLeft();
+        return false;
+    }
+    int x = e.x, y = e.y;
+    ToPixels(w, &x, &y);
+    MouseMessage m;
+    if (!w->pointer.Move(x, y, &m))
+        return false;
+    Deliver(w->hwnd, m);
+    return true;
+}
+
+bool SdlHost::HandleButton(const SDL_MouseButtonEvent &e)
+{
+    HostWindow *w = FindWindow(e.windowID);
+    MouseButton button;
+    if (w == nullptr || !ButtonFromSdl(e.button, &button))
+        return false;
+    int x = e.x, y = e.y;
+    // A release after the pointer was dragged out happens outside.
+    if (e.state == SDL_RELEASED && w->edgeCheck.Outside())
+        x = -1;
+    ToPixels(w, &x, &y);
+    MouseMessage m;
+    bool message = e.state == SDL_PRESSED ? w->pointer.Press(button, x, y, &m)
+                                          : w->pointer.Release(button, x, y, &m);
+    if (!message)
+        return false;
+    Deliver(w->hwnd, m);
+    return true;
+}
+
+bool SdlHost::HandleKey(const SDL_KeyboardEvent &e)
+{
+    if (x11_)
+        return false;  // the X events carry the modifiers and the shortcut
+    // The modifier state after this key; the mouse messages that follow it
+    // carry it. The keyboard is shared by all windows.
+    bool shift = (e.keysym.mod & KMOD_SHIFT) != 0;
+    bool control = (e.keysym.mod & KMOD_CTRL) != 0;
+    for (HostWindow *w : windows_)
+        w->pointer.SetModifiers(shift, control);
+    if (e.type == SDL_KEYDOWN && e.keysym.sym == SDLK_F4 && (e.keysym.mod & KMOD_ALT) && !control) {
+        if (HostWindow *w = FindWindow(e.windowID)) {
+            kp::user::HostCloseRequested(w->hwnd);
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace kp::host
