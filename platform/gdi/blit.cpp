@@ -196,25 +196,25 @@ int CopyPieces(const Target &dst, const Target &src, const RECT &dest, long dx, 
 
 uint32_t lastMirrorToken = 0;
 
-// valid grown by r, which now holds a copy too: still one rectangle, so the
+// area grown by r, which now holds a copy too: still one rectangle, so the
 // larger of the two unless together they make one.
-RECT Grow(const RECT &valid, const RECT &r)
+RECT Grow(const RECT &area, const RECT &r)
 {
-    if (kp::Empty(valid) || kp::Contains(r, valid))
+    if (kp::Empty(area) || kp::Contains(r, area))
         return r;
-    if (kp::Contains(valid, r))
-        return valid;
-    const RECT both = kp::BoundingBox(valid, r);
-    if (kp::Area(both) == kp::Area(valid) + kp::Area(r) - kp::Area(kp::Intersection(valid, r)))
+    if (kp::Contains(area, r))
+        return area;
+    const RECT both = kp::BoundingBox(area, r);
+    if (kp::Area(both) == kp::Area(area) + kp::Area(r) - kp::Area(kp::Intersection(area, r)))
         return both;
-    return kp::Area(r) > kp::Area(valid) ? r : valid;
+    return kp::Area(r) > kp::Area(area) ? r : area;
 }
 
 // A plain copy from a bitmap onto a window. When the window still holds
 // an earlier copy of the same bitmap at the same offset, only what lies
-// outside that copy, and what was drawn on the bitmap since, is copied:
-// everything else already holds exactly these pixels. The window's damage
-// gets only what was copied.
+// outside that copy, what was written on the window since and what was
+// drawn on the bitmap since is copied: everything else already holds
+// exactly these pixels. The window's damage gets only what was copied.
 void CopyOntoWindow(const Target &dst, const Target &src, const RECT *pieces, int count, long dx,
                     long dy)
 {
@@ -247,23 +247,26 @@ void CopyOntoWindow(const Target &dst, const Target &src, const RECT *pieces, in
             ++lastMirrorToken;
         bitmap.mirrorToken = lastMirrorToken;
         bitmap.changes.Clear();
-        mirror = Mirror{lastMirrorToken, handle, dx, dy, largest};
+        mirror = Mirror{lastMirrorToken, handle, dx, dy, largest, {}};
         return;
     }
 
     for (int i = 0; i < count; ++i) {
         const RECT &piece = pieces[i];
         RECT outside[4];
-        const int n = kp::PartsOutside(piece, mirror.valid, outside);
+        const int n = kp::PartsOutside(piece, mirror.area, outside);
         for (int k = 0; k < n; ++k)
             copy(outside[k]);
-        const RECT inside = kp::Intersection(piece, mirror.valid);
+        const RECT inside = kp::Intersection(piece, mirror.area);
+        for (int k = 0; k < mirror.holes.Count(); ++k)
+            copy(kp::Intersection(mirror.holes[k], inside));
         for (int k = 0; k < bitmap.changes.Count(); ++k)
             copy(kp::Intersection(kp::Offset(bitmap.changes[k], -dx, -dy), inside));
     }
     for (int i = 0; i < count; ++i) {
+        mirror.holes.Subtract(pieces[i]);
         bitmap.changes.Subtract(kp::Offset(pieces[i], dx, dy));
-        mirror.valid = Grow(mirror.valid, pieces[i]);
+        mirror.area = Grow(mirror.area, pieces[i]);
     }
 }
 
@@ -274,9 +277,25 @@ BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, in
     Object *dstDc = Lookup(hdc, Kind::Dc);
     if (dstDc == nullptr)
         return FALSE;
+    // A negative extent reaches back from the start and keeps the start's own
+    // pixel, on both sides alike (nothing is mirrored): x = 20, cx = -10 with
+    // x1 = 12 copies source columns 3..12 to destination columns 11..20.
+    long long left = x, top = y, srcLeft = x1, srcTop = y1, width = cx, height = cy;
+    if (width < 0) {
+        left += width + 1;
+        srcLeft += width + 1;
+        width = -width;
+    }
+    if (height < 0) {
+        top += height + 1;
+        srcTop += height + 1;
+        height = -height;
+    }
     PatternOp patternOp;
     if (PatternOpOf(rop, &patternOp))
-        return cx > 0 && cy > 0 ? PatternFill(dstDc->dc, x, y, cx, cy, patternOp) : TRUE;
+        return width > 0 && height > 0 ? PatternFill(dstDc->dc, long(left), long(top), long(width),
+                                                     long(height), patternOp)
+                                       : TRUE;
     SourceOp op;
     if (!SourceOpOf(rop, &op))
         return FALSE;
@@ -284,11 +303,11 @@ BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, in
     if (srcDc == nullptr)
         return FALSE;
     Target dst, src;
-    if (cx <= 0 || cy <= 0 || !TargetOf(dstDc->dc, &dst) || !TargetOf(srcDc->dc, &src))
+    if (width == 0 || height == 0 || !TargetOf(dstDc->dc, &dst) || !TargetOf(srcDc->dc, &src))
         return TRUE;
 
-    const long dx = long(x1) - x, dy = long(y1) - y;  // source = destination + (dx, dy)
-    const RECT dest = kp::ClampedRect(x, y, (long long)x + cx, (long long)y + cy);
+    const long dx = long(srcLeft - left), dy = long(srcTop - top);  // source = dest + (dx, dy)
+    const RECT dest = kp::ClampedRect(left, top, left + width, top + height);
     RECT pieces[kMaxClipRects * kMaxClipRects];
     const int count = CopyPieces(dst, src, dest, dx, dy, pieces);
     const bool toMono = dst.mono && !src.mono;

@@ -28,27 +28,6 @@ int PartsOutside(const RECT &a, const RECT &b, RECT out[4])
     return n;
 }
 
-RECT LargestPartOutside(const RECT &a, const RECT &b)
-{
-    // The bands above and below may span the whole width even where the
-    // left or right band is longer, so compare the four candidates that
-    // each reach across a in one direction.
-    const RECT common = Intersection(a, b);
-    if (Empty(common))
-        return Empty(a) ? RECT{0, 0, 0, 0} : a;
-    const RECT candidates[] = {
-        {a.left, a.top, a.right, common.top},
-        {a.left, common.bottom, a.right, a.bottom},
-        {a.left, a.top, common.left, a.bottom},
-        {common.right, a.top, a.right, a.bottom},
-    };
-    RECT best = {0, 0, 0, 0};
-    for (const RECT &c : candidates)
-        if (Area(c) > Area(best))
-            best = c;
-    return best;
-}
-
 }  // namespace kp
 
 using kp::Empty;

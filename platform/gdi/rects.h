@@ -65,7 +65,4 @@ inline RECT Offset(const RECT &r, long long dx, long long dy)
 // returns how many were written to out.
 int PartsOutside(const RECT &a, const RECT &b, RECT out[4]);
 
-// The largest of those parts: a rectangle inside a that avoids b.
-RECT LargestPartOutside(const RECT &a, const RECT &b);
-
 }  // namespace kp

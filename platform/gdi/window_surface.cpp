@@ -103,7 +103,8 @@ bool WindowSurface::Resize(int width, int height)
         width_ = height_ = stride_ = 0;
     }
     damage_.ClipTo(width_, height_);
-    mirror_.valid = Intersection(mirror_.valid, RECT{0, 0, width_, height_});
+    mirror_.area = Intersection(mirror_.area, RECT{0, 0, width_, height_});
+    mirror_.holes.ClipTo(width_, height_);
     return ok;
 }
 
@@ -146,15 +147,20 @@ void WindowSurface::Replace(const RECT &rect, uint32_t pixel)
     if (Empty(r))
         return;
     FillRows(pixels_, stride_, r, pixel);
-    if (Overlap(mirror_.valid, r))
-        mirror_.valid = LargestPartOutside(mirror_.valid, r);
+    BreakMirror(r);
 }
 
 void WindowSurface::Written(const RECT &bounds)
 {
     damage_.Add(bounds, width_, height_);
-    if (Overlap(mirror_.valid, bounds))
-        mirror_.valid = LargestPartOutside(mirror_.valid, bounds);
+    BreakMirror(bounds);
+}
+
+void WindowSurface::BreakMirror(const RECT &rect)
+{
+    const RECT r = Intersection(rect, mirror_.area);
+    if (!Empty(r))
+        mirror_.holes.Add(r, width_, height_);
 }
 
 void WindowSurface::SetCopyTracking(bool on)

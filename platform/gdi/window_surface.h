@@ -17,17 +17,19 @@
 
 namespace kp::gdi {
 
-// What the window's pixels hold of a bitmap: inside valid (window
+// What the window's pixels hold of a bitmap: inside area (window
 // coordinates), every pixel equals the bitmap's pixel at (x + dx, y + dy),
-// except where the bitmap's list of changes says it was drawn on since. The
-// token pairs the two sides: a bitmap that starts a copy relation with
-// another window (or at another offset) gets a new token, which ends this one.
+// except in the holes (where the window was written on since) and where the
+// bitmap's list of changes says it was drawn on since. The token pairs the
+// two sides: a bitmap that starts a copy relation with another window (or at
+// another offset) gets a new token, which ends this one.
 struct Mirror {
     uint32_t token = 0;  // 0: the window mirrors nothing
     HBITMAP bitmap = nullptr;
     long dx = 0;
     long dy = 0;
-    RECT valid = {0, 0, 0, 0};
+    RECT area = {0, 0, 0, 0};
+    DamageList holes;
 };
 
 class WindowSurface {
@@ -89,6 +91,8 @@ class WindowSurface {
 
   private:
     void FreeOwn();
+    // The mirror no longer holds inside rect.
+    void BreakMirror(const RECT &rect);
     // Own memory of width x height, the kept part copied from the current
     // pixels; false if it cannot be had.
     bool MoveToOwn(int width, int height);

@@ -24,8 +24,12 @@
 #include <vector>
 
 #include "app/wndproc.h"
+#include "draw/canvas.h"
+#include "gdi/objects.h"
+#include "gdi/rects.h"
 #include "host/headless.h"
 #include "user/host_events.h"
+#include "user/user_internal.h"
 
 namespace kpfuzz {
 
@@ -143,6 +147,49 @@ constexpr int kInboxRoom = 4000;
 // Dispatches per drain before the queue is taken to never empty.
 constexpr long kDrainGuard = 1000000;
 
+// Around the dispatch of a WM_PAINT: the program copies its canvas into the
+// part of the window to be painted, so afterwards every pixel of that part
+// that the canvas covers must be the canvas's, however little the layer
+// copied. Not checked while GDI's object table is full (no paint DC can be
+// made then).
+class RepaintCheck {
+  public:
+    RepaintCheck(HWND hwnd, bool tableFull) : hwnd_(hwnd)
+    {
+        kp::user::Window *w = kp::user::FromHandle(hwnd);
+        if (tableFull || w == nullptr || !w->visible)
+            return;
+        count_ = w->update.Count();
+        std::copy_n(w->update.Rects(), count_, rects_);
+    }
+
+    bool Holds() const
+    {
+        kp::user::Window *w = kp::user::FromHandle(hwnd_);
+        kp::gdi::Object *canvas = kp::gdi::Lookup(hbmCanvas, kp::gdi::Kind::Bitmap);
+        if (count_ == 0 || w == nullptr || canvas == nullptr || hdcCanvas == NULL)
+            return true;
+        const kp::Surface window = w->surface.Pixels();
+        const kp::gdi::BitmapData &b = canvas->bitmap;
+        const RECT reach = {0, 0, std::min(window.width, b.width),
+                            std::min(window.height, b.height)};
+        for (int i = 0; i < count_; ++i) {
+            const RECT r = kp::Intersection(rects_[i], reach);
+            for (LONG y = r.top; y < r.bottom; ++y)
+                if (!std::equal(window.pixels + size_t(y) * window.stride + r.left,
+                                window.pixels + size_t(y) * window.stride + r.right,
+                                b.bits + size_t(y) * b.width + r.left))
+                    return false;
+        }
+        return true;
+    }
+
+  private:
+    HWND hwnd_;
+    int count_ = 0;
+    RECT rects_[kp::user::UpdateRegion::kCapacity];
+};
+
 class Session {
   public:
     explicit Session(Reader &in) : in_(in) {}
@@ -248,10 +295,39 @@ class Session {
                 break;
             }
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            if (msg.message == WM_PAINT && msg.hwnd == hwnd_) {
+                RepaintCheck check(hwnd_, !hoard_.empty());
+                DispatchMessageA(&msg);
+                if (!check.Holds())
+                    Fail("after a repaint the window does not show the canvas where it copied "
+                         "it: a copy skipped pixels that differed");
+            } else {
+                DispatchMessageA(&msg);
+            }
             ++result_.dispatched;
         }
         pending_ = 0;
+        if (!quit_ && !ShownIsSurface())
+            Fail("the shown window differs from its surface: a changed pixel was not presented");
+    }
+
+    // What the host shows equals the window's surface once everything was
+    // painted and presented (the host is only ever given what changed).
+    bool ShownIsSurface()
+    {
+        kp::user::Window *w = kp::user::FromHandle(hwnd_);
+        if (w == nullptr || !w->visible || IsIconic(hwnd_))
+            return true;
+        kp::host::Image shown = host_.Pixels(hwnd_);
+        const kp::Surface s = w->surface.Pixels();
+        if (shown.width != s.width || shown.height != s.height)
+            return true;  // the host's idea of the size catches up later
+        for (int y = 0; y < s.height; ++y)
+            if (!std::equal(s.pixels + size_t(y) * s.stride,
+                            s.pixels + size_t(y) * s.stride + s.width,
+                            shown.pixels.begin() + size_t(y) * s.width))
+                return false;
+        return true;
     }
 
     Size Client()
@@ -314,8 +390,7 @@ class Session {
             height = in_.U16();
             break;
         }
-        // The host keeps a buffer as wide as the widest and as high as the
-        // highest client so far, so each side is bounded too.
+        // Each side is bounded too, so that a session stays quick.
         width = std::min(width, kMaxClientSide);
         height = std::min(height, kMaxClientSide);
         if (width > 0 && width * height > kMaxClientPixels)

@@ -78,19 +78,35 @@ TEST(BitBlt, CopiesOnlyWhereBothRectanglesOverlapTheirBitmaps)
         int x, y, cx, cy, sx, sy;
     };
     const Case cases[] = {
-        {0, 0, 8, 8, 0, 0},       {2, 3, 4, 4, 1, 1},   {-2, -2, 6, 6, 0, 0},
-        {7, 7, 6, 6, 0, 0},       {0, 0, 6, 6, -3, -2}, {1, 1, 8, 8, 4, 5},
-        {3, 3, 20, 20, -10, -10}, {0, 0, 0, 5, 0, 0},   {-20, 0, 5, 5, 0, 0},
+        {0, 0, 8, 8, 0, 0},
+        {2, 3, 4, 4, 1, 1},
+        {-2, -2, 6, 6, 0, 0},
+        {7, 7, 6, 6, 0, 0},
+        {0, 0, 6, 6, -3, -2},
+        {1, 1, 8, 8, 4, 5},
+        {3, 3, 20, 20, -10, -10},
+        {0, 0, 0, 5, 0, 0},
+        {-20, 0, 5, 5, 0, 0},
+        // Negative extents reach back from the start on both sides alike,
+        // keeping the start's own pixel, as Wine draws them: the first copies
+        // source columns 2..5 to destination columns 4..7.
+        {7, 2, -4, 3, 5, 1},
+        {2, 6, 3, -4, 0, 7},
+        {9, 9, -3, -3, 7, 7},
     };
     for (const Case &k : cases) {
         Canvas src(8, 8), dst(10, 10);
         FillGradient(src);
         EXPECT_TRUE(BitBlt(dst.dc(), k.x, k.y, k.cx, k.cy, src.dc(), k.sx, k.sy, SRCCOPY));
+        // The rectangle the copy covers, extents made positive.
+        const int left = k.cx < 0 ? k.x + k.cx + 1 : k.x, width = k.cx < 0 ? -k.cx : k.cx;
+        const int top = k.cy < 0 ? k.y + k.cy + 1 : k.y, height = k.cy < 0 ? -k.cy : k.cy;
+        const int srcLeft = k.sx + (left - k.x), srcTop = k.sy + (top - k.y);
         for (int y = 0; y < 10; ++y) {
             for (int x = 0; x < 10; ++x) {
-                int sx = x - k.x + k.sx, sy = y - k.y + k.sy;
-                bool copied = x >= k.x && x < k.x + k.cx && y >= k.y && y < k.y + k.cy && sx >= 0 &&
-                              sx < 8 && sy >= 0 && sy < 8;
+                int sx = x - left + srcLeft, sy = y - top + srcTop;
+                bool copied = x >= left && x < left + width && y >= top && y < top + height &&
+                              sx >= 0 && sx < 8 && sy >= 0 && sy < 8;
                 COLORREF want = copied ? RGB(sx * 16, sy * 16, 7) : RGB(255, 255, 255);
                 ASSERT_EQ(GetPixel(dst.dc(), x, y), want)
                     << "pixel " << x << "," << y << " of blit " << k.x << "," << k.y << " " << k.cx
