@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/headless.h"
+#include "host/headless/headless.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/headless.h"
+#include "host/headless/headless.h"
 
 namespace {
 

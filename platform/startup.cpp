@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "host/host.h"
+#include "user/host.h"
 
 int main(int argc, char **argv)
 {

@@ -84,6 +84,11 @@ typedef struct tagRECT {
 } RECT, *LPRECT;
 typedef const RECT *LPCRECT;
 
+typedef struct tagSIZE {
+    LONG cx;
+    LONG cy;
+} SIZE, *LPSIZE;
+
 typedef LRESULT(CALLBACK *WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 
 typedef struct tagWNDCLASSEXA {
@@ -300,10 +305,6 @@ typedef struct tagPAINTSTRUCT {
 #define IDC_WAIT MAKEINTRESOURCEA(32514)
 #define IDC_CROSS MAKEINTRESOURCEA(32515)
 
-// GetGuiResources.
-#define GR_GDIOBJECTS 0
-#define GR_USEROBJECTS 1
-
 // ---- GDI constants ---------------------------------------------------------
 
 #define WHITE_BRUSH 0
@@ -409,13 +410,15 @@ KP_EXTERN_C BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int
                                      UINT uFlags);
 KP_EXTERN_C BOOL WINAPI MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint);
 KP_EXTERN_C int WINAPI GetSystemMetrics(int nIndex);
+// The window rectangle around a client rectangle for the given styles. The
+// layer's windows have no menus: bMenu must be FALSE.
+KP_EXTERN_C BOOL WINAPI AdjustWindowRectEx(LPRECT lpRect, DWORD dwStyle, BOOL bMenu,
+                                           DWORD dwExStyle);
 
 KP_EXTERN_C HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
 KP_EXTERN_C HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
 
 KP_EXTERN_C HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
-KP_EXTERN_C HANDLE WINAPI GetCurrentProcess(void);
-KP_EXTERN_C DWORD WINAPI GetGuiResources(HANDLE hProcess, DWORD uiFlags);
 
 KP_EXTERN_C int WINAPI FillRect(HDC hDC, const RECT *lprc, HBRUSH hbr);
 

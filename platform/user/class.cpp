@@ -1,11 +1,11 @@
-// Window classes, system icons and cursors, and the process queries.
+// Window classes, system icons and cursors, and the module handle.
 #include <windows.h>
 
 #include <cstring>
 #include <strings.h>
 
-#include "../include/kp_diagnostics.h"
-#include "user_internal.h"
+#include "class.h"
+#include "window.h"
 
 namespace kp::user {
 
@@ -45,14 +45,6 @@ WindowClass *FindClass(LPCSTR nameOrAtom)
         if (c.used && strcasecmp(c.name.c_str(), nameOrAtom) == 0)
             return &c;
     return nullptr;
-}
-
-int LiveClassCount()
-{
-    int n = 0;
-    for (const WindowClass &c : classes)
-        n += c.used ? 1 : 0;
-    return n;
 }
 
 void ForgetClasses()
@@ -159,26 +151,4 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName)
 {
     // Only the executable itself is known by handle.
     return moduleName == nullptr ? kModuleHandle : nullptr;
-}
-
-HANDLE WINAPI GetCurrentProcess(void)
-{
-    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));  // the pseudo handle
-}
-
-DWORD WINAPI GetGuiResources(HANDLE process, DWORD flags)
-{
-    if (process != GetCurrentProcess())
-        return 0;
-    switch (flags) {
-    case GR_GDIOBJECTS: {
-        KpGdiCounts counts;
-        KpGetGdiCounts(&counts);
-        return static_cast<DWORD>(counts.total);
-    }
-    case GR_USEROBJECTS:
-        return static_cast<DWORD>(LiveWindowCount() + LiveClassCount());
-    default:
-        return 0;
-    }
 }

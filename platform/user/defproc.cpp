@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "user_internal.h"
-#include "window_state.h"
+#include "class.h"
+#include "window.h"
 
 using namespace kp::user;
 

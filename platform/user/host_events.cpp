@@ -2,17 +2,16 @@
 // would produce them. Reports about dead windows are ignored.
 #include "host_events.h"
 
-#include "user_internal.h"
-#include "window_state.h"
+#include "class.h"
+#include "message.h"
+#include "paint.h"
+#include "window_pos.h"
 
 namespace kp::user {
 
-namespace {
+using host::ShowState;
 
-POINT ClientToScreen(const Window &w, int x, int y)
-{
-    return POINT{w.windowRect.left + kBorderSide + x, w.windowRect.top + kBorderTop + y};
-}
+namespace {
 
 bool IsButtonMessage(UINT message)
 {
@@ -26,7 +25,7 @@ void HostMouseMove(HWND hwnd, int x, int y, WPARAM keys)
     Window *w = FromHandle(hwnd);
     if (w == nullptr)
         return;
-    PostInput(*w, WM_MOUSEMOVE, keys, MAKELPARAM(x, y), ClientToScreen(*w, x, y));
+    PostInput(*w, WM_MOUSEMOVE, keys, MAKELPARAM(x, y), ClientToScreenPoint(*w, x, y));
 }
 
 void HostMouseButton(HWND hwnd, UINT message, int x, int y, WPARAM keys)
@@ -36,7 +35,7 @@ void HostMouseButton(HWND hwnd, UINT message, int x, int y, WPARAM keys)
     Window *w = FromHandle(hwnd);
     if (w == nullptr || !IsButtonMessage(message))
         return;
-    PostInput(*w, message, keys, MAKELPARAM(x, y), ClientToScreen(*w, x, y));
+    PostInput(*w, message, keys, MAKELPARAM(x, y), ClientToScreenPoint(*w, x, y));
 }
 
 void HostExposed(HWND hwnd, const RECT &rect)
@@ -48,14 +47,15 @@ void HostExposed(HWND hwnd, const RECT &rect)
 void HostResized(HWND hwnd, int clientWidth, int clientHeight)
 {
     Window *w = FromHandle(hwnd);
-    if (w == nullptr || w->state == WindowState::Minimized)
+    if (w == nullptr || w->state == ShowState::Minimized)
         return;
     int oldWidth = w->clientWidth, oldHeight = w->clientHeight;
     if (clientWidth == oldWidth && clientHeight == oldHeight)
         return;
-    w->windowRect.right = w->windowRect.left + clientWidth + kNonClientWidth;
-    w->windowRect.bottom = w->windowRect.top + clientHeight + kNonClientHeight;
-    if (w->state == WindowState::Normal)
+    const RECT client = ClientRectIn(*w, w->windowRect);
+    w->windowRect = WindowRectAround(
+        *w, RECT{client.left, client.top, client.left + clientWidth, client.top + clientHeight});
+    if (w->state == ShowState::Normal)
         w->normalRect = w->windowRect;
     ApplyClientSize(*w, clientWidth, clientHeight, SizeTypeOf(w->state));
     if ((w = FromHandle(hwnd)) != nullptr)
@@ -65,20 +65,20 @@ void HostResized(HWND hwnd, int clientWidth, int clientHeight)
 void HostMinimized(HWND hwnd)
 {
     Window *w = FromHandle(hwnd);
-    if (w && w->state != WindowState::Minimized)
-        ChangeState(hwnd, WindowState::Minimized, 0, 0, false);
+    if (w && w->state != ShowState::Minimized)
+        ChangeState(hwnd, ShowState::Minimized, 0, 0, false);
 }
 
 void HostRestored(HWND hwnd, int clientWidth, int clientHeight)
 {
     if (FromHandle(hwnd))
-        ChangeState(hwnd, WindowState::Normal, clientWidth, clientHeight, false);
+        ChangeState(hwnd, ShowState::Normal, clientWidth, clientHeight, false);
 }
 
 void HostMaximized(HWND hwnd, int clientWidth, int clientHeight)
 {
     if (FromHandle(hwnd))
-        ChangeState(hwnd, WindowState::Maximized, clientWidth, clientHeight, false);
+        ChangeState(hwnd, ShowState::Maximized, clientWidth, clientHeight, false);
 }
 
 void HostCloseRequested(HWND hwnd)

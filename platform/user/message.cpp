@@ -11,11 +11,13 @@
 #include <chrono>
 #include <memory>
 
-#include "user_internal.h"
+#include "class.h"
+#include "message.h"
+#include "window.h"
 
 namespace kp::user {
 
-MessageQueue::MessageQueue() : ring(new MSG[kCapacity]) {}
+MessageQueue::MessageQueue() : ring_(new MSG[kCapacity]) {}
 
 MessageQueue::~MessageQueue()
 {
@@ -25,26 +27,19 @@ MessageQueue::~MessageQueue()
         if (w->queue == this)
             w->queue = nullptr;
     }
-    delete[] ring;
+    delete[] ring_;
 }
 
 bool MessageQueue::Push(const MSG &msg)
 {
-    if (count == kCapacity)
+    if (count_ == kCapacity)
         return false;
-    ring[(head + count) % kCapacity] = msg;
-    ++count;
+    ring_[(head_ + count_) % kCapacity] = msg;
+    ++count_;
     return true;
 }
 
 namespace {
-
-bool InRange(UINT message, UINT minMsg, UINT maxMsg)
-{
-    if (minMsg == 0 && maxMsg == 0)
-        return true;
-    return message >= minMsg && message <= maxMsg;
-}
 
 // (HWND)-1 asks for thread messages only (those posted with a null window).
 const HWND kThreadMessagesOnly = reinterpret_cast<HWND>(static_cast<intptr_t>(-1));
@@ -58,52 +53,84 @@ bool MatchesWindow(HWND messageWindow, HWND filter)
     return messageWindow == filter;
 }
 
+bool InRange(UINT message, UINT minMsg, UINT maxMsg)
+{
+    if (minMsg == 0 && maxMsg == 0)
+        return true;
+    return message >= minMsg && message <= maxMsg;
+}
+
+// Whether a message passes GetMessage's window and range filters.
+bool PassesFilter(const MSG &m, HWND filter, UINT minMsg, UINT maxMsg)
+{
+    return MatchesWindow(m.hwnd, filter) && InRange(m.message, minMsg, maxMsg);
+}
+
 }  // namespace
 
-int MessageQueue::Find(HWND filter, UINT minMsg, UINT maxMsg) const
+bool MessageQueue::Take(MSG *msg, HWND filter, UINT minMsg, UINT maxMsg, bool remove)
 {
-    for (int i = 0; i < count; ++i) {
-        const MSG &m = At(i);
-        if (MatchesWindow(m.hwnd, filter) && InRange(m.message, minMsg, maxMsg))
-            return i;
+    for (int i = 0; i < count_; ++i) {
+        if (PassesFilter(At(i), filter, minMsg, maxMsg)) {
+            *msg = At(i);
+            if (remove)
+                RemoveAt(i);
+            return true;
+        }
     }
-    return -1;
+    return false;
 }
 
 const MSG &MessageQueue::At(int index) const
 {
-    return ring[(head + index) % kCapacity];
+    return ring_[(head_ + index) % kCapacity];
 }
 
 void MessageQueue::RemoveAt(int index)
 {
     if (index == 0) {
-        head = (head + 1) % kCapacity;
-        --count;
+        head_ = (head_ + 1) % kCapacity;
+        --count_;
         return;
     }
-    for (int i = index; i + 1 < count; ++i)
-        ring[(head + i) % kCapacity] = ring[(head + i + 1) % kCapacity];
-    --count;
+    for (int i = index; i + 1 < count_; ++i)
+        ring_[(head_ + i) % kCapacity] = ring_[(head_ + i + 1) % kCapacity];
+    --count_;
 }
 
 void MessageQueue::RemoveForWindow(HWND hwnd)
 {
     int kept = 0;
-    for (int i = 0; i < count; ++i) {
-        const MSG &m = ring[(head + i) % kCapacity];
+    for (int i = 0; i < count_; ++i) {
+        const MSG &m = ring_[(head_ + i) % kCapacity];
         if (m.hwnd != hwnd)
-            ring[(head + kept++) % kCapacity] = m;
+            ring_[(head_ + kept++) % kCapacity] = m;
     }
-    count = kept;
+    count_ = kept;
 }
 
 void MessageQueue::Clear()
 {
-    head = 0;
-    count = 0;
-    quitPending = false;
-    quitCode = 0;
+    head_ = 0;
+    count_ = 0;
+    quitPending_ = false;
+    quitCode_ = 0;
+}
+
+void MessageQueue::PostQuit(int code)
+{
+    quitPending_ = true;
+    quitCode_ = code;
+}
+
+bool MessageQueue::TakeQuit(int *code, bool remove)
+{
+    if (!quitPending_)
+        return false;
+    *code = quitCode_;
+    if (remove)
+        quitPending_ = false;
+    return true;
 }
 
 MessageQueue &CurrentQueue()
@@ -131,7 +158,7 @@ BOOL PostInput(Window &w, UINT message, WPARAM wParam, LPARAM lParam, POINT scre
 {
     if (w.queue == nullptr)
         return FALSE;
-    w.queue->cursor = screenPt;
+    w.queue->SetCursor(screenPt);
     MSG m = {w.handle, message, wParam, lParam, MessageTime(), screenPt};
     return w.queue->Push(m) ? TRUE : FALSE;
 }
@@ -146,40 +173,28 @@ bool FindPaint(MessageQueue &queue, HWND filter, MSG *msg)
             continue;
         if (!MatchesWindow(w->handle, filter))
             continue;
-        *msg = MSG{w->handle, WM_PAINT, 0, 0, MessageTime(), queue.cursor};
+        *msg = MSG{w->handle, WM_PAINT, 0, 0, MessageTime(), queue.Cursor()};
         return true;
     }
     return false;
 }
 
-bool TakeFromRing(MessageQueue &queue, MSG *msg, HWND filter, UINT minMsg, UINT maxMsg, UINT flags)
-{
-    int index = queue.Find(filter, minMsg, maxMsg);
-    if (index < 0)
-        return false;
-    *msg = queue.At(index);
-    if (flags & PM_REMOVE)
-        queue.RemoveAt(index);
-    return true;
-}
-
 bool Retrieve(MSG *msg, HWND filter, UINT minMsg, UINT maxMsg, UINT flags)
 {
     MessageQueue &queue = CurrentQueue();
-    if (TakeFromRing(queue, msg, filter, minMsg, maxMsg, flags))
+    const bool remove = (flags & PM_REMOVE) != 0;
+    if (queue.Take(msg, filter, minMsg, maxMsg, remove))
         return true;
     if (host::Host *host = host::CurrentHost()) {
         host->PumpEvents(false);
-        if (TakeFromRing(queue, msg, filter, minMsg, maxMsg, flags))
+        if (queue.Take(msg, filter, minMsg, maxMsg, remove))
             return true;
     }
     // The quit request is a thread message: it ignores the range filter but
     // not a window filter.
-    if (queue.quitPending && (filter == nullptr || filter == kThreadMessagesOnly)) {
-        *msg = MSG{nullptr, WM_QUIT,       static_cast<WPARAM>(queue.quitCode),
-                   0,       MessageTime(), queue.cursor};
-        if (flags & PM_REMOVE)
-            queue.quitPending = false;
+    int code;
+    if ((filter == nullptr || filter == kThreadMessagesOnly) && queue.TakeQuit(&code, remove)) {
+        *msg = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(code), 0, MessageTime(), queue.Cursor()};
         return true;
     }
     if (InRange(WM_PAINT, minMsg, maxMsg) && FindPaint(queue, filter, msg))
@@ -259,7 +274,7 @@ BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
             return FALSE;
         queue = w->queue;
     }
-    MSG m = {hwnd, message, wParam, lParam, MessageTime(), queue->cursor};
+    MSG m = {hwnd, message, wParam, lParam, MessageTime(), queue->Cursor()};
     return queue->Push(m) ? TRUE : FALSE;
 }
 
@@ -273,7 +288,5 @@ LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 void WINAPI PostQuitMessage(int exitCode)
 {
-    MessageQueue &queue = CurrentQueue();
-    queue.quitPending = true;
-    queue.quitCode = exitCode;
+    CurrentQueue().PostQuit(exitCode);
 }

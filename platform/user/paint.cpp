@@ -3,10 +3,60 @@
 
 #include <cstring>
 
+#include "paint.h"
+
+#include <algorithm>
+
 #include "../gdi/gdi_internal.h"
-#include "user_internal.h"
+#include "../gdi/rects.h"
+#include "class.h"
+#include "window.h"
 
 namespace kp::user {
+
+void Invalidate(Window &w, const RECT *r, bool erase)
+{
+    // Hidden windows keep no update region: showing one invalidates it whole.
+    if (!w.visible)
+        return;
+    RECT client = ClientRectOf(w);
+    RECT area = r ? Intersection(*r, client) : client;
+    if (Empty(area))
+        return;
+    w.update.Add(area);
+    if (erase)
+        w.erasePending = true;
+}
+
+void InvalidateAfterResize(Window &w, int oldWidth, int oldHeight)
+{
+    w.update.Clip(ClientRectOf(w));
+    if (w.update.Empty())
+        w.erasePending = false;
+    int newWidth = w.clientWidth, newHeight = w.clientHeight;
+    bool widthChanged = newWidth != oldWidth, heightChanged = newHeight != oldHeight;
+    if (((w.cls->style & CS_HREDRAW) && widthChanged) ||
+        ((w.cls->style & CS_VREDRAW) && heightChanged)) {
+        Invalidate(w, nullptr, true);
+        return;
+    }
+    // Only what was not part of the client before needs painting: a strip on
+    // the right over the full new height, and one at the bottom left of it.
+    if (newWidth > oldWidth) {
+        RECT right = {oldWidth, 0, newWidth, newHeight};
+        Invalidate(w, &right, true);
+    }
+    if (newHeight > oldHeight) {
+        RECT bottom = {0, oldHeight, std::min(oldWidth, newWidth), newHeight};
+        Invalidate(w, &bottom, true);
+    }
+}
+
+void Validate(Window &w)
+{
+    w.update.Clear();
+    w.erasePending = false;
+}
 
 namespace {
 
@@ -16,7 +66,7 @@ HDC MakeClientDC(Window &w, const RECT *clip, int clipCount)
 {
     if (w.hostWindow == nullptr)
         return nullptr;
-    if (RectEmpty(ClientRectOf(w)))
+    if (Empty(ClientRectOf(w)))
         clipCount = 0;
     return gdi::CreateWindowDC(&w.surface, clip, clipCount);
 }
@@ -64,7 +114,7 @@ BOOL WINAPI ValidateRect(HWND hwnd, const RECT *rect)
     if (w == nullptr)
         return FALSE;
     if (rect == nullptr)
-        w->update.Clear();
+        Validate(*w);
     else
         w->update.Subtract(*rect);
     if (w->update.Empty())
@@ -113,8 +163,7 @@ HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT ps)
     // Take the update region: from here on the window is valid.
     UpdateRegion region = w->update;
     bool erase = w->erasePending;
-    w->update.Clear();
-    w->erasePending = false;
+    Validate(*w);
 
     std::memset(ps, 0, sizeof(*ps));
     ps->rcPaint = region.Bounds();

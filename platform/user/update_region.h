@@ -7,11 +7,6 @@
 
 namespace kp::user {
 
-bool RectEmpty(const RECT &r);
-RECT IntersectRects(const RECT &a, const RECT &b);
-RECT UnionRects(const RECT &a, const RECT &b);  // bounding box; empty inputs ignored
-bool RectContains(const RECT &outer, const RECT &inner);
-
 class UpdateRegion {
   public:
     static constexpr int kCapacity = 8;

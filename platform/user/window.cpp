@@ -1,9 +1,9 @@
-// The window table, creation and destruction, and the simple window queries.
+// The window table, handles, frames, and the simple window queries.
+#include "window.h"
+
 #include <windows.h>
 
 #include <algorithm>
-
-#include "user_internal.h"
 
 namespace kp::user {
 
@@ -22,6 +22,20 @@ HWND EncodeHandle(int slot, WORD generation)
     return reinterpret_cast<HWND>((static_cast<uintptr_t>(generation) << 16) |
                                   static_cast<uintptr_t>(slot + 1));
 }
+
+// The frame of a window of the given style around its client area: left,
+// top, right and bottom widths.
+RECT FrameOf(DWORD style, DWORD exStyle)
+{
+    (void)exStyle;  // no extended style changes the frame here
+    // Every framed window has the sizing frame's width; a caption adds its
+    // height at the top.
+    const LONG side = (style & (WS_THICKFRAME | WS_CAPTION)) ? kFrameWidth + kPaddedBorder : 0;
+    const LONG caption = (style & WS_CAPTION) == WS_CAPTION ? kCaptionHeight : 0;
+    return RECT{side, side + caption, side, side};
+}
+
+}  // namespace
 
 Window *AllocateWindow()
 {
@@ -50,32 +64,6 @@ void FreeWindow(Window &w)
     w.generation = generation;  // kept, so the old handle stays dead
 }
 
-// The last step of destruction: WM_NCDESTROY, then the window's queued
-// messages, its host window and its slot go.
-void FinishDestroy(Window &w)
-{
-    w.destroying = true;
-    HWND hwnd = w.handle;
-    SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
-    if (w.queue)
-        w.queue->RemoveForWindow(hwnd);
-    host::Host *host = host::CurrentHost();
-    if (host && w.hostWindow)
-        host->DestroyHostWindow(w.hostWindow);
-    FreeWindow(w);
-}
-
-// Position for CW_USEDEFAULT: a cascade from (26, 26), 26 px further down and
-// to the right for each window placed so, starting over after eight.
-POINT DefaultPosition()
-{
-    int step = 26 * (1 + placementCount % 8);
-    ++placementCount;
-    return POINT{step, step};
-}
-
-}  // namespace
-
 Window *FromHandle(HWND hwnd)
 {
     uintptr_t value = reinterpret_cast<uintptr_t>(hwnd);
@@ -94,14 +82,6 @@ HWND DesktopHandle()
     return reinterpret_cast<HWND>(kDesktopHandle);
 }
 
-int LiveWindowCount()
-{
-    int n = 0;
-    for (const Window &w : windows)
-        n += w.used ? 1 : 0;
-    return n;
-}
-
 Window *WindowAt(int index)
 {
     return &windows[index];
@@ -114,14 +94,18 @@ void ForgetWindows()
             FreeWindow(w);
 }
 
+POINT DefaultPosition()
+{
+    // 26 px further down and to the right for each window placed so,
+    // starting over after eight.
+    int step = 26 * (1 + placementCount % 8);
+    ++placementCount;
+    return POINT{step, step};
+}
+
 void ResetDefaultPlacement()
 {
     placementCount = 0;
-}
-
-RECT ClientRectOf(const Window &w)
-{
-    return RECT{0, 0, w.clientWidth, w.clientHeight};
 }
 
 void ScreenSize(int *width, int *height)
@@ -132,114 +116,51 @@ void ScreenSize(int *width, int *height)
         host->ScreenSize(width, height);
 }
 
+RECT WindowRectAround(const Window &w, const RECT &client)
+{
+    RECT r = client;
+    AdjustWindowRectEx(&r, w.style, FALSE, w.exStyle);
+    return r;
+}
+
+RECT ClientRectIn(const Window &w, const RECT &window)
+{
+    const RECT frame = FrameOf(w.style, w.exStyle);
+    return RECT{window.left + frame.left, window.top + frame.top, window.right - frame.right,
+                window.bottom - frame.bottom};
+}
+
+SIZE ClientSizeOf(const Window &w, const RECT &window)
+{
+    const RECT client = ClientRectIn(w, window);
+    return SIZE{std::max<LONG>(client.right - client.left, 0),
+                std::max<LONG>(client.bottom - client.top, 0)};
+}
+
+RECT ClientRectOf(const Window &w)
+{
+    return RECT{0, 0, w.clientWidth, w.clientHeight};
+}
+
+POINT ClientToScreenPoint(const Window &w, int x, int y)
+{
+    const RECT client = ClientRectIn(w, w.windowRect);
+    return POINT{client.left + x, client.top + y};
+}
+
 }  // namespace kp::user
 
 using namespace kp::user;
 
-HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
-                            int y, int width, int height, HWND parent, HMENU menu,
-                            HINSTANCE instance, LPVOID param)
+BOOL WINAPI AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle)
 {
-    WindowClass *cls = FindClass(className);
-    kp::host::Host *host = kp::host::CurrentHost();
-    if (cls == nullptr || host == nullptr)
-        return nullptr;
-    if (parent != nullptr && parent != DesktopHandle() && FromHandle(parent) == nullptr)
-        return nullptr;  // only top-level windows exist here; a bad parent fails
-
-    int screenW, screenH;
-    ScreenSize(&screenW, &screenH);
-    if (width == CW_USEDEFAULT) {
-        width = screenW * 3 / 4;
-        height = screenH * 3 / 4;
-    }
-    width = std::max(width, 0);
-    height = std::max(height, 0);
-    if (x == CW_USEDEFAULT) {
-        POINT p = DefaultPosition();
-        x = p.x;
-        y = p.y;
-    }
-
-    Window *w = AllocateWindow();
-    if (w == nullptr)
-        return nullptr;
-    w->cls = cls;
-    w->queue = &CurrentQueue();
-    w->style = style & ~static_cast<DWORD>(WS_VISIBLE);
-    w->exStyle = exStyle;
-    w->windowRect = RECT{x, y, x + width, y + height};
-    w->normalRect = w->windowRect;
-    w->clientWidth = std::max(width - kNonClientWidth, 0);
-    w->clientHeight = std::max(height - kNonClientHeight, 0);
-    HWND hwnd = w->handle;
-
-    const char *title = (windowName && !IS_INTRESOURCE(windowName)) ? windowName : "";
-    w->hostWindow =
-        host->CreateHostWindow(hwnd, title, &w->surface, w->clientWidth, w->clientHeight);
-    if (w->hostWindow == nullptr) {
-        FreeWindow(*w);
-        return nullptr;
-    }
-    w->surface.Resize(w->clientWidth, w->clientHeight);
-
-    CREATESTRUCTA cs;
-    cs.lpCreateParams = param;
-    cs.hInstance = instance;
-    cs.hMenu = menu;
-    cs.hwndParent = parent;
-    cs.cx = width;
-    cs.cy = height;
-    cs.x = x;
-    cs.y = y;
-    cs.style = static_cast<LONG>(style);
-    cs.lpszName = windowName;
-    cs.lpszClass = className;
-    cs.dwExStyle = exStyle;
-
-    // A procedure that refuses the creation (FALSE from WM_NCCREATE, -1 from
-    // WM_CREATE) gets WM_NCDESTROY but no WM_DESTROY, as on Windows: the
-    // window never finished being created.
-    LPARAM csParam = reinterpret_cast<LPARAM>(&cs);
-    if (!SendMessageA(hwnd, WM_NCCREATE, 0, csParam) ||
-        SendMessageA(hwnd, WM_CREATE, 0, csParam) == -1) {
-        if ((w = FromHandle(hwnd)) != nullptr && !w->destroying)
-            FinishDestroy(*w);
-        return nullptr;
-    }
-    // The first size and position, as Windows reports them after creation.
-    w = FromHandle(hwnd);
-    if (w == nullptr)
-        return nullptr;  // the window destroyed itself while being created
-    SendMessageA(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w->clientWidth, w->clientHeight));
-    if ((w = FromHandle(hwnd)) == nullptr)
-        return nullptr;
-    SendMessageA(hwnd, WM_MOVE, 0,
-                 MAKELPARAM(w->windowRect.left + kBorderSide, w->windowRect.top + kBorderTop));
-    if (FromHandle(hwnd) == nullptr)
-        return nullptr;
-    if (style & WS_VISIBLE)
-        ShowWindow(hwnd, SW_SHOW);
-    return FromHandle(hwnd) ? hwnd : nullptr;
-}
-
-BOOL WINAPI DestroyWindow(HWND hwnd)
-{
-    Window *w = FromHandle(hwnd);
-    if (w == nullptr)
+    if (rect == nullptr || menu)
         return FALSE;
-    if (w->destroying)
-        return TRUE;  // already on its way out (DestroyWindow from WM_DESTROY)
-    w->destroying = true;
-    kp::host::Host *host = kp::host::CurrentHost();
-    if (w->visible) {
-        w->visible = false;
-        w->update.Clear();
-        if (host && w->hostWindow)
-            host->SetShowState(w->hostWindow, kp::host::ShowState::Hidden);
-    }
-    SendMessageA(hwnd, WM_DESTROY, 0, 0);
-    FinishDestroy(*w);
+    const RECT frame = FrameOf(style, exStyle);
+    rect->left -= frame.left;
+    rect->top -= frame.top;
+    rect->right += frame.right;
+    rect->bottom += frame.bottom;
     return TRUE;
 }
 
@@ -259,13 +180,13 @@ BOOL WINAPI IsWindowVisible(HWND hwnd)
 BOOL WINAPI IsIconic(HWND hwnd)
 {
     Window *w = FromHandle(hwnd);
-    return (w && w->state == WindowState::Minimized) ? TRUE : FALSE;
+    return (w && w->state == kp::host::ShowState::Minimized) ? TRUE : FALSE;
 }
 
 BOOL WINAPI IsZoomed(HWND hwnd)
 {
     Window *w = FromHandle(hwnd);
-    return (w && w->state == WindowState::Maximized) ? TRUE : FALSE;
+    return (w && w->state == kp::host::ShowState::Maximized) ? TRUE : FALSE;
 }
 
 int WINAPI GetWindowTextA(HWND hwnd, LPSTR buffer, int maxCount)

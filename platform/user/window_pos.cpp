@@ -1,54 +1,49 @@
 // Showing, minimizing, maximizing, moving and resizing windows, whether the
 // program asks (ShowWindow, SetWindowPos) or the host reports it.
+#include "window_pos.h"
+
 #include <windows.h>
 
 #include <algorithm>
 
-#include "window_state.h"
+#include "paint.h"
 
 namespace kp::user {
+
+using host::ShowState;
 
 namespace {
 
 bool showDefaultUsed = false;  // SW_SHOWDEFAULT means the start-up command once
 
-}  // namespace
-
-host::ShowState HostStateOf(WindowState state)
+// How far a maximized window's client area lies below the screen's top: its
+// sizing border is off the screen on every side, as on Windows, so only the
+// caption remains above the client area.
+LONG MaximizedClientTop(const Window &w)
 {
-    switch (state) {
-    case WindowState::Minimized:
-        return host::ShowState::Minimized;
-    case WindowState::Maximized:
-        return host::ShowState::Maximized;
-    default:
-        return host::ShowState::Normal;
-    }
+    const RECT frame = WindowRectAround(w, RECT{0, 0, 0, 0});
+    return frame.left - frame.top;  // the frame's top width less the border's
 }
 
-WPARAM SizeTypeOf(WindowState state)
+RECT MaximizedRectFor(const Window &w, int clientWidth, int clientHeight)
+{
+    const LONG top = MaximizedClientTop(w);
+    return WindowRectAround(w, RECT{0, top, clientWidth, top + clientHeight});
+}
+
+}  // namespace
+
+WPARAM SizeTypeOf(ShowState state)
 {
     switch (state) {
-    case WindowState::Minimized:
+    case ShowState::Minimized:
         return SIZE_MINIMIZED;
-    case WindowState::Maximized:
+    case ShowState::Maximized:
         return SIZE_MAXIMIZED;
     default:
         return SIZE_RESTORED;
     }
 }
-
-namespace {
-
-// A maximized window's frame lies just outside the screen, as on Windows:
-// the client area is the screen's full width below the caption.
-RECT MaximizedRectFor(int clientWidth, int clientHeight)
-{
-    return RECT{-kBorderSide, -kBorderSide, -kBorderSide + clientWidth + kNonClientWidth,
-                -kBorderSide + clientHeight + kNonClientHeight};
-}
-
-}  // namespace
 
 void ResetShowDefault()
 {
@@ -62,44 +57,6 @@ bool ConsumeShowDefault()
     return used;
 }
 
-void Invalidate(Window &w, const RECT *r, bool erase)
-{
-    // Hidden windows keep no update region: showing one invalidates it whole.
-    if (!w.visible)
-        return;
-    RECT client = ClientRectOf(w);
-    RECT area = r ? IntersectRects(*r, client) : client;
-    if (RectEmpty(area))
-        return;
-    w.update.Add(area);
-    if (erase)
-        w.erasePending = true;
-}
-
-void InvalidateAfterResize(Window &w, int oldWidth, int oldHeight)
-{
-    w.update.Clip(ClientRectOf(w));
-    if (w.update.Empty())
-        w.erasePending = false;
-    int newWidth = w.clientWidth, newHeight = w.clientHeight;
-    bool widthChanged = newWidth != oldWidth, heightChanged = newHeight != oldHeight;
-    if (((w.cls->style & CS_HREDRAW) && widthChanged) ||
-        ((w.cls->style & CS_VREDRAW) && heightChanged)) {
-        Invalidate(w, nullptr, true);
-        return;
-    }
-    // Only what was not part of the client before needs painting: a strip on
-    // the right over the full new height, and one at the bottom left of it.
-    if (newWidth > oldWidth) {
-        RECT right = {oldWidth, 0, newWidth, newHeight};
-        Invalidate(w, &right, true);
-    }
-    if (newHeight > oldHeight) {
-        RECT bottom = {0, oldHeight, std::min(oldWidth, newWidth), newHeight};
-        Invalidate(w, &bottom, true);
-    }
-}
-
 void ApplyClientSize(Window &w, int width, int height, WPARAM sizeType)
 {
     w.clientWidth = std::max(width, 0);
@@ -108,31 +65,33 @@ void ApplyClientSize(Window &w, int width, int height, WPARAM sizeType)
     SendMessageA(w.handle, WM_SIZE, sizeType, MAKELPARAM(w.clientWidth, w.clientHeight));
 }
 
-bool ChangeState(HWND hwnd, WindowState state, int clientWidth, int clientHeight, bool tellHost)
+bool ChangeState(HWND hwnd, ShowState state, int clientWidth, int clientHeight, bool tellHost)
 {
     Window *w = FromHandle(hwnd);
     if (w == nullptr)
         return false;
-    WindowState old = w->state;
+    ShowState old = w->state;
     int oldWidth = w->clientWidth, oldHeight = w->clientHeight;
-    if (old == WindowState::Normal)
+    if (old == ShowState::Normal)
         w->normalRect = w->windowRect;
 
     switch (state) {
-    case WindowState::Minimized:
+    case ShowState::Minimized:
         w->windowRect = RECT{kMinimizedPos, kMinimizedPos, kMinimizedPos + kMinimizedWidth,
                              kMinimizedPos + kMinimizedHeight};
         clientWidth = clientHeight = 0;
         break;
-    case WindowState::Maximized:
-        w->windowRect = MaximizedRectFor(clientWidth, clientHeight);
+    case ShowState::Maximized:
+        w->windowRect = MaximizedRectFor(*w, clientWidth, clientHeight);
         break;
-    case WindowState::Normal:
-        w->windowRect = w->normalRect;
-        w->windowRect.right = w->windowRect.left + clientWidth + kNonClientWidth;
-        w->windowRect.bottom = w->windowRect.top + clientHeight + kNonClientHeight;
+    default: {
+        const RECT client = ClientRectIn(*w, w->normalRect);
+        w->windowRect =
+            WindowRectAround(*w, RECT{client.left, client.top, client.left + clientWidth,
+                                      client.top + clientHeight});
         w->normalRect = w->windowRect;
         break;
+    }
     }
     w->state = state;
 
@@ -140,19 +99,17 @@ bool ChangeState(HWND hwnd, WindowState state, int clientWidth, int clientHeight
     if (tellHost && host && w->hostWindow) {
         // A hidden window is shown in its new state later, by SetVisible.
         if (w->visible)
-            host->SetShowState(w->hostWindow, HostStateOf(state));
-        if (state != WindowState::Minimized &&
-            (clientWidth != oldWidth || clientHeight != oldHeight))
+            host->SetShowState(w->hostWindow, state);
+        if (state != ShowState::Minimized && (clientWidth != oldWidth || clientHeight != oldHeight))
             host->ResizeHostWindow(w->hostWindow, clientWidth, clientHeight);
     }
 
     ApplyClientSize(*w, clientWidth, clientHeight, SizeTypeOf(state));
     if ((w = FromHandle(hwnd)) == nullptr)
         return false;
-    if (state == WindowState::Minimized) {
-        w->update.Clear();
-        w->erasePending = false;
-    } else if (old == WindowState::Minimized) {
+    if (state == ShowState::Minimized) {
+        Validate(*w);
+    } else if (old == ShowState::Minimized) {
         // Nothing of a minimized window's picture is kept.
         Invalidate(*w, nullptr, true);
     } else {
@@ -161,23 +118,22 @@ bool ChangeState(HWND hwnd, WindowState state, int clientWidth, int clientHeight
     return true;
 }
 
-void NormalClientSize(const Window &w, int *width, int *height)
+SIZE NormalClientSize(const Window &w)
 {
-    *width = std::max<int>(w.normalRect.right - w.normalRect.left - kNonClientWidth, 0);
-    *height = std::max<int>(w.normalRect.bottom - w.normalRect.top - kNonClientHeight, 0);
+    return ClientSizeOf(w, w.normalRect);
 }
 
-void MaximizedClientSize(int *width, int *height)
+SIZE MaximizedClientSize(const Window &w)
 {
     int screenW, screenH;
     ScreenSize(&screenW, &screenH);
-    *width = screenW;
-    *height = std::max(screenH - kCaptionHeight, 0);
+    return SIZE{screenW, std::max<LONG>(screenH - MaximizedClientTop(w), 0)};
 }
 
 }  // namespace kp::user
 
 using namespace kp::user;
+using kp::host::ShowState;
 
 namespace {
 
@@ -192,14 +148,11 @@ void SetVisible(HWND hwnd, bool visible)
     w->visible = visible;
     kp::host::Host *host = kp::host::CurrentHost();
     if (host && w->hostWindow)
-        host->SetShowState(w->hostWindow,
-                           visible ? HostStateOf(w->state) : kp::host::ShowState::Hidden);
-    if (visible) {
+        host->SetShowState(w->hostWindow, visible ? w->state : ShowState::Hidden);
+    if (visible)
         Invalidate(*w, nullptr, true);
-    } else {
-        w->update.Clear();
-        w->erasePending = false;
-    }
+    else
+        Validate(*w);
 }
 
 }  // namespace
@@ -220,7 +173,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmdShow)
             cmdShow = SW_SHOWNORMAL;
     }
 
-    int width, height;
+    SIZE size;
     switch (cmdShow) {
     case SW_HIDE:
         SetVisible(hwnd, false);
@@ -228,9 +181,9 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmdShow)
     case SW_SHOWNORMAL:
     case SW_SHOWNOACTIVATE:
     case SW_RESTORE:
-        if (w->state != WindowState::Normal) {
-            NormalClientSize(*w, &width, &height);
-            ChangeState(hwnd, WindowState::Normal, width, height, true);
+        if (w->state != ShowState::Normal) {
+            size = NormalClientSize(*w);
+            ChangeState(hwnd, ShowState::Normal, size.cx, size.cy, true);
         }
         SetVisible(hwnd, true);
         break;
@@ -241,14 +194,14 @@ BOOL WINAPI ShowWindow(HWND hwnd, int cmdShow)
     case SW_SHOWMINIMIZED:
     case SW_MINIMIZE:
     case SW_SHOWMINNOACTIVE:
-        if (w->state != WindowState::Minimized)
-            ChangeState(hwnd, WindowState::Minimized, 0, 0, true);
+        if (w->state != ShowState::Minimized)
+            ChangeState(hwnd, ShowState::Minimized, 0, 0, true);
         SetVisible(hwnd, true);
         break;
     case SW_MAXIMIZE:
-        if (w->state != WindowState::Maximized) {
-            MaximizedClientSize(&width, &height);
-            ChangeState(hwnd, WindowState::Maximized, width, height, true);
+        if (w->state != ShowState::Maximized) {
+            size = MaximizedClientSize(*w);
+            ChangeState(hwnd, ShowState::Maximized, size.cx, size.cy, true);
         }
         SetVisible(hwnd, true);
         break;
@@ -267,7 +220,7 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int 
     cx = std::max(cx, 0);
     cy = std::max(cy, 0);
 
-    RECT &target = w->state == WindowState::Minimized ? w->normalRect : w->windowRect;
+    RECT &target = w->state == ShowState::Minimized ? w->normalRect : w->windowRect;
     RECT old = target;
     RECT next = old;
     if (!(flags & SWP_NOMOVE)) {
@@ -283,26 +236,24 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int 
     target = next;
 
     // A minimized window only remembers where it will be restored to.
-    if (w->state != WindowState::Minimized) {
-        if (w->state == WindowState::Normal)
+    if (w->state != ShowState::Minimized) {
+        if (w->state == ShowState::Normal)
             w->normalRect = next;
         int oldWidth = w->clientWidth, oldHeight = w->clientHeight;
-        int width = std::max<int>(next.right - next.left - kNonClientWidth, 0);
-        int height = std::max<int>(next.bottom - next.top - kNonClientHeight, 0);
-        if (width != oldWidth || height != oldHeight) {
+        const SIZE size = ClientSizeOf(*w, next);
+        if (size.cx != oldWidth || size.cy != oldHeight) {
             kp::host::Host *host = kp::host::CurrentHost();
             if (host && w->hostWindow)
-                host->ResizeHostWindow(w->hostWindow, width, height);
-            ApplyClientSize(*w, width, height,
-                            w->state == WindowState::Maximized ? SIZE_MAXIMIZED : SIZE_RESTORED);
+                host->ResizeHostWindow(w->hostWindow, size.cx, size.cy);
+            ApplyClientSize(*w, size.cx, size.cy, SizeTypeOf(w->state));
             if ((w = FromHandle(hwnd)) == nullptr)
                 return TRUE;
             if (!(flags & SWP_NOREDRAW))
                 InvalidateAfterResize(*w, oldWidth, oldHeight);
         }
         if (next.left != old.left || next.top != old.top) {
-            SendMessageA(hwnd, WM_MOVE, 0,
-                         MAKELPARAM(next.left + kBorderSide, next.top + kBorderTop));
+            const POINT origin = ClientToScreenPoint(*w, 0, 0);
+            SendMessageA(hwnd, WM_MOVE, 0, MAKELPARAM(origin.x, origin.y));
         }
     }
     if (flags & SWP_SHOWWINDOW)

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "host/headless.h"
+#include "host/headless/headless.h"
 
 namespace {
 std::atomic<long> allocations{0};

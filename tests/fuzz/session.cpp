@@ -27,9 +27,9 @@
 #include "draw/canvas.h"
 #include "gdi/objects.h"
 #include "gdi/rects.h"
-#include "host/headless.h"
+#include "host/headless/headless.h"
 #include "user/host_events.h"
-#include "user/user_internal.h"
+#include "user/window.h"
 
 namespace kpfuzz {
 

@@ -14,7 +14,7 @@
 
 #include "draw/pen.h"
 #include "gdi/surface.h"
-#include "host/headless.h"
+#include "host/headless/headless.h"
 #include "kp_diagnostics.h"
 
 namespace kptest {

@@ -11,7 +11,7 @@
 #include <map>
 #include <vector>
 
-#include "host/headless.h"
+#include "host/headless/headless.h"
 #include "user/host_events.h"
 
 namespace kptest {

@@ -15,7 +15,7 @@
 
 #include <vector>
 
-#include "../host.h"
+#include "../../user/host.h"
 #include "../pointer_state.h"
 
 namespace kp::host {

@@ -4,7 +4,7 @@
 // Windows build runs on under Wine, so that both canvases are alike.
 #include "host.h"
 
-#include "host/headless.h"
+#include "host/headless/headless.h"
 
 namespace conf {
 

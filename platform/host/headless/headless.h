@@ -27,7 +27,7 @@
 #include <thread>
 #include <vector>
 
-#include "host.h"
+#include "../../user/host.h"
 
 namespace kp::host {
 

@@ -1,6 +1,7 @@
-// The host: what shows the layer's windows and feeds it input. One host per
-// process; USER is its only caller. Hosts deliver input through the entry
-// points in user/host_events.h.
+// What USER asks of the host, the window system it runs on: screen, windows,
+// showing their pixels, and events. One host per process; USER is its only
+// caller. Hosts (platform/host/) implement this and deliver input through the
+// entry points in host_events.h.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +12,8 @@ namespace kp::host {
 
 struct HostWindow;  // a host's own window record
 
+// How a window is shown. USER keeps a window's placement (Normal, Minimized
+// or Maximized) apart from its visibility; a hidden window is Hidden here.
 enum class ShowState { Hidden, Normal, Minimized, Maximized };
 
 class Host {

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "../gdi/rects.h"
-#include "../user/host_events.h"
+#include "../../gdi/rects.h"
+#include "../../user/host_events.h"
 
 namespace kp::host {
 

@@ -1,0 +1,141 @@
+// Creating and destroying windows.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "class.h"
+#include "message.h"
+#include "paint.h"
+#include "window.h"
+
+namespace kp::user {
+
+namespace {
+
+// The last step of destruction: WM_NCDESTROY, then the window's queued
+// messages, its host window and its slot go.
+void FinishDestroy(Window &w)
+{
+    w.destroying = true;
+    HWND hwnd = w.handle;
+    SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
+    if (w.queue)
+        w.queue->RemoveForWindow(hwnd);
+    host::Host *host = host::CurrentHost();
+    if (host && w.hostWindow)
+        host->DestroyHostWindow(w.hostWindow);
+    FreeWindow(w);
+}
+
+}  // namespace
+
+}  // namespace kp::user
+
+using namespace kp::user;
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
+                            int y, int width, int height, HWND parent, HMENU menu,
+                            HINSTANCE instance, LPVOID param)
+{
+    WindowClass *cls = FindClass(className);
+    kp::host::Host *host = kp::host::CurrentHost();
+    if (cls == nullptr || host == nullptr)
+        return nullptr;
+    if (parent != nullptr && parent != DesktopHandle() && FromHandle(parent) == nullptr)
+        return nullptr;  // only top-level windows exist here; a bad parent fails
+
+    int screenW, screenH;
+    ScreenSize(&screenW, &screenH);
+    if (width == CW_USEDEFAULT) {
+        width = screenW * 3 / 4;
+        height = screenH * 3 / 4;
+    }
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    if (x == CW_USEDEFAULT) {
+        POINT p = DefaultPosition();
+        x = p.x;
+        y = p.y;
+    }
+
+    Window *w = AllocateWindow();
+    if (w == nullptr)
+        return nullptr;
+    w->cls = cls;
+    w->queue = &CurrentQueue();
+    w->style = style & ~static_cast<DWORD>(WS_VISIBLE);
+    w->exStyle = exStyle;
+    w->windowRect = RECT{x, y, x + width, y + height};
+    w->normalRect = w->windowRect;
+    const SIZE client = ClientSizeOf(*w, w->windowRect);
+    w->clientWidth = client.cx;
+    w->clientHeight = client.cy;
+    HWND hwnd = w->handle;
+
+    const char *title = (windowName && !IS_INTRESOURCE(windowName)) ? windowName : "";
+    w->hostWindow =
+        host->CreateHostWindow(hwnd, title, &w->surface, w->clientWidth, w->clientHeight);
+    if (w->hostWindow == nullptr) {
+        FreeWindow(*w);
+        return nullptr;
+    }
+    w->surface.Resize(w->clientWidth, w->clientHeight);
+
+    CREATESTRUCTA cs;
+    cs.lpCreateParams = param;
+    cs.hInstance = instance;
+    cs.hMenu = menu;
+    cs.hwndParent = parent;
+    cs.cx = width;
+    cs.cy = height;
+    cs.x = x;
+    cs.y = y;
+    cs.style = static_cast<LONG>(style);
+    cs.lpszName = windowName;
+    cs.lpszClass = className;
+    cs.dwExStyle = exStyle;
+
+    // A procedure that refuses the creation (FALSE from WM_NCCREATE, -1 from
+    // WM_CREATE) gets WM_NCDESTROY but no WM_DESTROY, as on Windows: the
+    // window never finished being created.
+    LPARAM csParam = reinterpret_cast<LPARAM>(&cs);
+    if (!SendMessageA(hwnd, WM_NCCREATE, 0, csParam) ||
+        SendMessageA(hwnd, WM_CREATE, 0, csParam) == -1) {
+        if ((w = FromHandle(hwnd)) != nullptr && !w->destroying)
+            FinishDestroy(*w);
+        return nullptr;
+    }
+    // The first size and position, as Windows reports them after creation.
+    w = FromHandle(hwnd);
+    if (w == nullptr)
+        return nullptr;  // the window destroyed itself while being created
+    SendMessageA(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(w->clientWidth, w->clientHeight));
+    if ((w = FromHandle(hwnd)) == nullptr)
+        return nullptr;
+    const POINT origin = ClientToScreenPoint(*w, 0, 0);
+    SendMessageA(hwnd, WM_MOVE, 0, MAKELPARAM(origin.x, origin.y));
+    if (FromHandle(hwnd) == nullptr)
+        return nullptr;
+    if (style & WS_VISIBLE)
+        ShowWindow(hwnd, SW_SHOW);
+    return FromHandle(hwnd) ? hwnd : nullptr;
+}
+
+BOOL WINAPI DestroyWindow(HWND hwnd)
+{
+    Window *w = FromHandle(hwnd);
+    if (w == nullptr)
+        return FALSE;
+    if (w->destroying)
+        return TRUE;  // already on its way out (DestroyWindow from WM_DESTROY)
+    w->destroying = true;
+    kp::host::Host *host = kp::host::CurrentHost();
+    if (w->visible) {
+        w->visible = false;
+        Validate(*w);
+        if (host && w->hostWindow)
+            host->SetShowState(w->hostWindow, kp::host::ShowState::Hidden);
+    }
+    SendMessageA(hwnd, WM_DESTROY, 0, 0);
+    FinishDestroy(*w);
+    return TRUE;
+}

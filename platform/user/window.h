@@ -1,0 +1,85 @@
+// Windows: the records of the process's windows in a fixed table, their
+// handles, and their frame. A handle carries its slot and a generation, so a
+// stale or made-up handle is recognised, never used.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "../gdi/window_surface.h"
+#include "host.h"
+#include "update_region.h"
+
+namespace kp::user {
+
+// ---- Non-client metrics: Windows 10 at 96 DPI ------------------------------
+// A sizing frame of 4 px plus 4 px of padded border on each side, and a 23 px
+// caption: a WS_OVERLAPPEDWINDOW window is 8 px wider than its client area on
+// the left, right and bottom, and 31 px at the top.
+constexpr int kFrameWidth = 4;      // SM_CXFRAME / SM_CYFRAME
+constexpr int kPaddedBorder = 4;    // SM_CXPADDEDBORDER
+constexpr int kCaptionHeight = 23;  // SM_CYCAPTION
+
+// Where Windows parks a minimized top-level window, and its size there.
+constexpr int kMinimizedPos = -32000;
+constexpr int kMinimizedWidth = 160;
+constexpr int kMinimizedHeight = 28;
+
+struct WindowClass;
+struct MessageQueue;
+
+struct Window {
+    bool used = false;
+    bool destroying = false;
+    WORD generation = 0;
+    HWND handle = nullptr;
+    WindowClass *cls = nullptr;
+    MessageQueue *queue = nullptr;  // the queue of the thread that created it
+    host::HostWindow *hostWindow = nullptr;
+    std::string text;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    bool visible = false;
+    host::ShowState state = host::ShowState::Normal;  // never Hidden: see visible
+    RECT windowRect = {};                             // screen coordinates, frame included
+    RECT normalRect = {};                             // the window rectangle to restore to
+    int clientWidth = 0;
+    int clientHeight = 0;
+    gdi::WindowSurface surface;  // the client pixels, always clientWidth x clientHeight
+    UpdateRegion update;
+    bool erasePending = false;
+};
+
+constexpr int kMaxWindows = 256;
+
+// A free slot made a new window record (nullptr when the table is full),
+// and a record given back.
+Window *AllocateWindow();
+void FreeWindow(Window &w);
+
+// The window for hwnd, or nullptr for a null, stale or made-up handle (and
+// for the desktop window, which has no record).
+Window *FromHandle(HWND hwnd);
+HWND DesktopHandle();
+Window *WindowAt(int index);  // table slot, used or not (0 <= index < kMaxWindows)
+void ForgetWindows();
+
+// Position for CW_USEDEFAULT: a cascade from (26, 26).
+POINT DefaultPosition();
+void ResetDefaultPlacement();
+
+void ScreenSize(int *width, int *height);
+
+// The frame: the window rectangle around a client rectangle and the client
+// rectangle inside a window rectangle (both in screen coordinates), for w's
+// style, and the client size of a window rectangle (never negative).
+RECT WindowRectAround(const Window &w, const RECT &client);
+RECT ClientRectIn(const Window &w, const RECT &window);
+SIZE ClientSizeOf(const Window &w, const RECT &window);
+
+RECT ClientRectOf(const Window &w);  // (0, 0, clientWidth, clientHeight)
+// A point of the client area in screen coordinates.
+POINT ClientToScreenPoint(const Window &w, int x, int y);
+
+}  // namespace kp::user

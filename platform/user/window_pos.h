@@ -1,0 +1,31 @@
+// Window placement and size changes, shared by the program's calls
+// (ShowWindow, SetWindowPos) and the host's reports (host_events.h).
+#pragma once
+
+#include "window.h"
+
+namespace kp::user {
+
+// WM_SIZE's wParam for a placement.
+WPARAM SizeTypeOf(host::ShowState state);
+
+// Records a new client size (the surface follows) and sends WM_SIZE with
+// sizeType.
+void ApplyClientSize(Window &w, int width, int height, WPARAM sizeType);
+
+// Moves hwnd to state with the given client size (ignored for Minimized):
+// rectangles, WM_SIZE and the invalidation Windows does. With tellHost the
+// host is told the new show state and client size (the program asked); a host
+// report passes false. False if hwnd died on the way.
+bool ChangeState(HWND hwnd, host::ShowState state, int clientWidth, int clientHeight,
+                 bool tellHost);
+
+// The client size the window has when restored, and when maximized.
+SIZE NormalClientSize(const Window &w);
+SIZE MaximizedClientSize(const Window &w);
+
+// True if SW_SHOWDEFAULT was used before in this process; marks it used.
+bool ConsumeShowDefault();
+void ResetShowDefault();
+
+}  // namespace kp::user
