@@ -9,31 +9,13 @@
 #include <vector>
 
 #include "gdi/gdi_internal.h"
+#include "gdi_fixture.h"
 
 namespace {
 
-constexpr int kScreenW = 1920, kScreenH = 1080;
+using kptest::Canvas;
 
-struct Canvas {
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ old;
-    Canvas(int w, int h)
-    {
-        HDC screen = GetDC(NULL);
-        dc = CreateCompatibleDC(screen);
-        bitmap = CreateCompatibleBitmap(screen, w, h);
-        ReleaseDC(NULL, screen);
-        old = SelectObject(dc, bitmap);
-        PatBlt(dc, 0, 0, w, h, WHITENESS);
-    }
-    ~Canvas()
-    {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-};
+constexpr int kScreenW = 1920, kScreenH = 1080;
 
 // A random walk of segments minLen..maxLen pixels long that stays on the
 // canvas, precomputed so that only LineTo is timed.
@@ -61,20 +43,20 @@ void LineToBench(benchmark::State &state, int minLen, int maxLen)
     const int width = int(state.range(0));
     Canvas canvas(kScreenW, kScreenH);
     HPEN pen = CreatePen(PS_SOLID, width, RGB(200, 30, 40));
-    SelectObject(canvas.dc, pen);
+    SelectObject(canvas.dc(), pen);
     const std::vector<POINT> walk = RandomWalk(minLen, maxLen, 1 << 14);
-    MoveToEx(canvas.dc, walk[0].x, walk[0].y, NULL);
+    MoveToEx(canvas.dc(), walk[0].x, walk[0].y, NULL);
     size_t i = 0;
     double pixels = 0;
     for (auto _ : state) {
         const POINT &p = walk[i];
-        LineTo(canvas.dc, p.x, p.y);
+        LineTo(canvas.dc(), p.x, p.y);
         const POINT &q = walk[i == 0 ? walk.size() - 1 : i - 1];
         pixels += std::max(std::abs(p.x - q.x), std::abs(p.y - q.y));
         i = (i + 1) % walk.size();
     }
     state.counters["px/s"] = benchmark::Counter(pixels, benchmark::Counter::kIsRate);
-    SelectObject(canvas.dc, GetStockObject(BLACK_PEN));
+    SelectObject(canvas.dc(), GetStockObject(BLACK_PEN));
     DeleteObject(pen);
 }
 
@@ -96,19 +78,19 @@ void BM_LineTo16(benchmark::State &state)
     const int width = int(state.range(0));
     Canvas canvas(kScreenW, kScreenH);
     HPEN pen = CreatePen(PS_SOLID, width, RGB(0, 0, 0));
-    SelectObject(canvas.dc, pen);
+    SelectObject(canvas.dc(), pen);
     // Eight steps that return to the start, so the walk stays on the canvas.
     const POINT steps[] = {{16, 0},  {0, 16},    {-16, 0}, {0, -16},
                            {16, 16}, {-16, -16}, {16, -9}, {-16, 9}};
     int x = 900, y = 500, k = 0;
-    MoveToEx(canvas.dc, x, y, NULL);
+    MoveToEx(canvas.dc(), x, y, NULL);
     for (auto _ : state) {
         x += steps[k].x;
         y += steps[k].y;
         k = (k + 1) & 7;
-        LineTo(canvas.dc, x, y);
+        LineTo(canvas.dc(), x, y);
     }
-    SelectObject(canvas.dc, GetStockObject(BLACK_PEN));
+    SelectObject(canvas.dc(), GetStockObject(BLACK_PEN));
     DeleteObject(pen);
 }
 BENCHMARK(BM_LineTo16)->Arg(0)->Arg(1)->Arg(5)->Arg(9);
@@ -126,7 +108,7 @@ void BM_BlitClient(benchmark::State &state)
     RECT all = {0, 0, w, h};
     for (auto _ : state) {
         HDC dc = kp::gdi::CreateWindowDC(&window, &all, 1);
-        BitBlt(dc, 0, 0, w, h, canvas.dc, 0, 0, SRCCOPY);
+        BitBlt(dc, 0, 0, w, h, canvas.dc(), 0, 0, SRCCOPY);
         kp::gdi::ReleaseWindowDC(dc);
         window.ClearDamage();
         benchmark::DoNotOptimize(window.Pixels().pixels);
@@ -146,14 +128,14 @@ void BM_SegmentThenBlitClient(benchmark::State &state)
     RECT all = {0, 0, w, h};
     const POINT steps[] = {{16, 0}, {0, 16}, {-16, 0}, {0, -16}};
     int x = w / 2, y = h / 2, k = 0;
-    MoveToEx(canvas.dc, x, y, NULL);
+    MoveToEx(canvas.dc(), x, y, NULL);
     for (auto _ : state) {
         x += steps[k].x;
         y += steps[k].y;
         k = (k + 1) & 3;
-        LineTo(canvas.dc, x, y);
+        LineTo(canvas.dc(), x, y);
         HDC dc = kp::gdi::CreateWindowDC(&window, &all, 1);
-        BitBlt(dc, 0, 0, w, h, canvas.dc, 0, 0, SRCCOPY);
+        BitBlt(dc, 0, 0, w, h, canvas.dc(), 0, 0, SRCCOPY);
         kp::gdi::ReleaseWindowDC(dc);
         window.ClearDamage();
         benchmark::DoNotOptimize(window.Pixels().pixels);

@@ -19,6 +19,6 @@ HDC CreateBackBuffer(HWND hwnd, HBITMAP *bitmapOut, int stockBrush);
 // remembering the pen it displaces in hpenSaved.
 void CreateInitialPen(void);
 
-// Releases the drawing state: the DC first (which frees the bitmap and pen
-// selected into it), then the bitmap, then the pen.
+// Releases the drawing state: the DC first (which lets go of the bitmap and
+// pen selected into it, without deleting them), then the bitmap, then the pen.
 void ReleaseDrawingState(void);

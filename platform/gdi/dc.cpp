@@ -27,7 +27,7 @@ void FreeDc(Object *o)
     for (HGDIOBJ h : held) {
         if (h == nullptr)
             continue;
-        if (Object *selected = Lookup(h, Kind::Free))
+        if (Object *selected = Lookup(h, Kind::Any))
             DropSelection(selected);
     }
     Release(o);
@@ -62,7 +62,7 @@ HGDIOBJ Select(DcData &dc, Object *obj)
     HGDIOBJ previous = *slot;
     AddSelection(obj);
     *slot = handle;
-    if (Object *old = Lookup(previous, Kind::Free))
+    if (Object *old = Lookup(previous, Kind::Any))
         DropSelection(old);
     return previous;
 }
@@ -120,6 +120,8 @@ void NoteWritten(const Target &t, const RECT &bounds)
 
 HDC CreateWindowDC(WindowSurface *surface, const RECT *clip, int clipCount)
 {
+    if (clipCount < 0 || clipCount > kMaxClipRects)
+        return nullptr;
     Object *o = Allocate(Kind::Dc);
     if (o == nullptr)
         return nullptr;
@@ -127,20 +129,9 @@ HDC CreateWindowDC(WindowSurface *surface, const RECT *clip, int clipCount)
     InitDefaults(dc, false);
     dc.window = surface;
     dc.clipCount = 0;
-    if (surface == nullptr)
-        return static_cast<HDC>(HandleOf(o));
-    if (clipCount > kMaxClipRects) {
-        // More pieces than a DC keeps: clip to their bounding box instead.
-        RECT box = {0, 0, 0, 0};
-        for (int i = 0; i < clipCount; ++i)
-            box = BoundingBox(box, clip[i]);
-        if (!Empty(box))
-            dc.clip[dc.clipCount++] = box;
-    } else {
-        for (int i = 0; i < clipCount; ++i)
-            if (!Empty(clip[i]))
-                dc.clip[dc.clipCount++] = clip[i];
-    }
+    for (int i = 0; surface != nullptr && i < clipCount; ++i)
+        if (!Empty(clip[i]))
+            dc.clip[dc.clipCount++] = clip[i];
     return static_cast<HDC>(HandleOf(o));
 }
 
@@ -210,7 +201,7 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ h)
     Object *dc = Lookup(hdc, Kind::Dc);
     if (dc == nullptr)
         return nullptr;
-    Object *obj = Lookup(h, Kind::Free);
+    Object *obj = Lookup(h, Kind::Any);
     if (obj == nullptr || obj->deletePending)
         return nullptr;
     return Select(dc->dc, obj);

@@ -6,10 +6,14 @@
 
 namespace kp::gdi {
 
+// How many clip rectangles a window DC keeps.
+constexpr int kMaxClipRects = 8;
+
 // A DC that draws onto a window's client pixels, clipped to the union of the
 // clip rectangles (client coordinates; the array is copied) and to the
 // surface's size at the time of each operation. With a null surface (the
-// screen) it draws nowhere. Returns NULL when no DC can be made.
+// screen) it draws nowhere. Returns NULL when no DC can be made, or for more
+// than kMaxClipRects rectangles.
 HDC CreateWindowDC(WindowSurface *surface, const RECT *clip, int clipCount);
 
 // Gives back a DC made by CreateWindowDC; FALSE for any other handle.

@@ -117,7 +117,7 @@ Object *Lookup(const void *handle, Kind kind)
     if (value != 0 && slot < uintptr_t(kMaxObjects)) {
         Object &o = t.objects[slot];
         if (o.kind != Kind::Free && o.generation == generation &&
-            (kind == Kind::Free || o.kind == kind))
+            (kind == Kind::Any || o.kind == kind))
             return &o;
     }
     ++t.invalidHandleUses;
@@ -219,7 +219,7 @@ HBRUSH WINAPI CreateSolidBrush(COLORREF color)
 
 BOOL WINAPI DeleteObject(HGDIOBJ handle)
 {
-    Object *o = Lookup(handle, Kind::Free);
+    Object *o = Lookup(handle, Kind::Any);
     if (o == nullptr || o->kind == Kind::Dc)
         return FALSE;
     if (o->stock)
@@ -238,7 +238,7 @@ BOOL WINAPI DeleteObject(HGDIOBJ handle)
 
 DWORD WINAPI GetObjectType(HGDIOBJ handle)
 {
-    Object *o = Lookup(handle, Kind::Free);
+    Object *o = Lookup(handle, Kind::Any);
     if (o == nullptr)
         return 0;
     switch (o->kind) {

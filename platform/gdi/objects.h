@@ -8,17 +8,19 @@
 #include <cstdint>
 
 #include "damage.h"
+#include "gdi_internal.h"
 #include "surface.h"
 
 namespace kp::gdi {
 
 class WindowSurface;
 
-enum class Kind : uint8_t { Free, Pen, Brush, Bitmap, Dc };
+// What a slot holds. Any is no kind of its own: it asks Lookup for an object
+// of whatever kind.
+enum class Kind : uint8_t { Free, Pen, Brush, Bitmap, Dc, Any };
 
 // Windows' default per-process quota of GDI objects.
 constexpr int kMaxObjects = 10000;
-constexpr int kMaxClipRects = 8;
 
 struct PenData {
     int style;
@@ -70,7 +72,7 @@ struct Object {
     };
 };
 
-// The live object for a handle of the given kind (Kind::Free: of any kind),
+// The live object for a handle of the given kind (or Kind::Any),
 // or nullptr, and the misuse is counted.
 Object *Lookup(const void *handle, Kind kind);
 // Slot number of a live object, and the handle for a slot.

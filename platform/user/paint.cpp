@@ -58,6 +58,9 @@ void Validate(Window &w)
     w.erasePending = false;
 }
 
+// A paint DC clips to the update region's rectangles: GDI must keep them all.
+static_assert(UpdateRegion::kCapacity <= gdi::kMaxClipRects);
+
 namespace {
 
 // A DC on w's client pixels clipped to the given rectangles; an empty list

@@ -9,10 +9,12 @@
 //   then operations until the input ends, each one code byte and its
 //   arguments (see Session::Step). Codes 248..255 close the window.
 //
-// The window is the program's own: the class record of WinMain with
-// PaintWndProc, created and shown as WinMain does, but pumped here with
-// PeekMessageA/DispatchMessageA, on this thread, so that a session costs no
-// thread hand-offs.
+// The program is the real one: WinMain runs on this thread, and whenever its
+// message loop has nothing left to do the host asks the session for the next
+// operations (HeadlessHost::SetInputSource), so that a session costs no
+// thread hand-offs. Each time, before it goes on, the session checks that
+// the host shows exactly the window's surface and that whatever the layer
+// takes to be a copy of the canvas really is one.
 #include "session.h"
 
 #include <windows.h>
@@ -142,53 +144,44 @@ bool SenderOnlyMessage(UINT message)
 // window as wide as 8192 pixels), at most 8192 pixels a side.
 constexpr long long kMaxClientPixels = 1ll << 20;
 constexpr long long kMaxClientSide = 8192;
-// The host's inbox holds 4096 events; deliver them well before that.
+// The host's inbox holds 4096 events; hand over well before that. One
+// operation injects at most kMaxStepEvents.
 constexpr int kInboxRoom = 4000;
-// Dispatches per drain before the queue is taken to never empty.
-constexpr long kDrainGuard = 1000000;
+constexpr int kMaxStepEvents = 128;
 
-// Around the dispatch of a WM_PAINT: the program copies its canvas into the
-// part of the window to be painted, so afterwards every pixel of that part
-// that the canvas covers must be the canvas's, however little the layer
-// copied. Not checked while GDI's object table is full (no paint DC can be
-// made then).
-class RepaintCheck {
-  public:
-    RepaintCheck(HWND hwnd, bool tableFull) : hwnd_(hwnd)
-    {
-        kp::user::Window *w = kp::user::FromHandle(hwnd);
-        if (tableFull || w == nullptr || !w->visible)
-            return;
-        count_ = w->update.Count();
-        std::copy_n(w->update.Rects(), count_, rects_);
+// Where the layer takes a window's pixels to be a copy of a bitmap (so that
+// copying the bitmap again skips them), they must be exactly that: inside
+// the copy's area, outside its holes and the bitmap's changes since.
+bool MirrorHolds(kp::user::Window &w)
+{
+    kp::gdi::Mirror &m = w.surface.CopyMirror();
+    kp::gdi::Object *bitmap = kp::gdi::Lookup(m.bitmap, kp::gdi::Kind::Bitmap);
+    if (m.token == 0 || bitmap == nullptr || bitmap->bitmap.mirrorToken != m.token)
+        return true;  // no copy claimed
+    const kp::gdi::BitmapData &b = bitmap->bitmap;
+    const kp::Surface window = w.surface.Pixels();
+    const RECT area = kp::Intersection(
+        m.area, kp::Intersection(RECT{0, 0, window.width, window.height},
+                                 kp::Offset(RECT{0, 0, b.width, b.height}, -m.dx, -m.dy)));
+    auto excluded = [&](LONG x, LONG y) {
+        const POINT p = {x, y}, q = {x + LONG(m.dx), y + LONG(m.dy)};
+        for (int i = 0; i < m.holes.Count(); ++i)
+            if (PtInRect(&m.holes[i], p))
+                return true;
+        for (int i = 0; i < b.changes.Count(); ++i)
+            if (PtInRect(&b.changes[i], q))
+                return true;
+        return false;
+    };
+    for (LONG y = area.top; y < area.bottom; ++y) {
+        const uint32_t *row = window.pixels + size_t(y) * window.stride;
+        const uint32_t *from = b.bits + size_t(y + m.dy) * b.width + m.dx;
+        for (LONG x = area.left; x < area.right; ++x)
+            if (row[x] != from[x] && !excluded(x, y))
+                return false;
     }
-
-    bool Holds() const
-    {
-        kp::user::Window *w = kp::user::FromHandle(hwnd_);
-        kp::gdi::Object *canvas = kp::gdi::Lookup(hbmCanvas, kp::gdi::Kind::Bitmap);
-        if (count_ == 0 || w == nullptr || canvas == nullptr || hdcCanvas == NULL)
-            return true;
-        const kp::Surface window = w->surface.Pixels();
-        const kp::gdi::BitmapData &b = canvas->bitmap;
-        const RECT reach = {0, 0, std::min(window.width, b.width),
-                            std::min(window.height, b.height)};
-        for (int i = 0; i < count_; ++i) {
-            const RECT r = kp::Intersection(rects_[i], reach);
-            for (LONG y = r.top; y < r.bottom; ++y)
-                if (!std::equal(window.pixels + size_t(y) * window.stride + r.left,
-                                window.pixels + size_t(y) * window.stride + r.right,
-                                b.bits + size_t(y) * b.width + r.left))
-                    return false;
-        }
-        return true;
-    }
-
-  private:
-    HWND hwnd_;
-    int count_ = 0;
-    RECT rects_[kp::user::UpdateRegion::kCapacity];
-};
+    return true;
+}
 
 class Session {
   public:
@@ -198,14 +191,15 @@ class Session {
     {
         KpGdiCounts before;
         KpGetGdiCounts(&before);
-        Start();
-        while (result_.ok && !quit_ && !in_.Done()) {
-            Step();
-            ++result_.operations;
-        }
-        if (result_.ok && !quit_)
-            Close();
+        screen_ = ScreenFromInput();
+        host_.SetScreenSize(screen_.width, screen_.height);
+        host_.SetStartupShowCommand(kShowCommands[in_.U8() % kShowCount]);
+        host_.SetInputSource([this] { Feed(); });
+        char commandLine[] = "";
+        int code = WinMain(GetModuleHandleA(NULL), NULL, commandLine, SW_SHOWDEFAULT);
         ReleaseHoard();
+        if (result_.ok && code != 0)
+            Fail("the program ended with " + std::to_string(code) + ", not 0");
         if (result_.ok)
             CheckCounts(before);
         return result_;
@@ -234,80 +228,52 @@ class Session {
         return kSmallScreens[pick % 8];
     }
 
-    // What WinMain does, up to its loop.
-    void Start()
+    // The program waits for input: check what it shows, then hand over the
+    // next operations, as many as the host's inbox takes, up to a drain.
+    void Feed()
     {
-        screen_ = ScreenFromInput();
-        host_.SetScreenSize(screen_.width, screen_.height);
-        host_.SetStartupShowCommand(kShowCommands[in_.U8() % kShowCount]);
-
-        char className[] = "paint";
-        WNDCLASSEXA wc;
-        wc.cbSize = sizeof(WNDCLASSEXA);
-        wc.style = 0;
-        wc.lpfnWndProc = PaintWndProc;
-        wc.cbClsExtra = 0;
-        wc.cbWndExtra = 0;
-        wc.hInstance = GetModuleHandleA(NULL);
-        wc.hIcon = LoadIconA(NULL, IDI_APPLICATION);
-        wc.hIconSm = LoadIconA(NULL, IDI_WINLOGO);
-        wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
-        wc.hbrBackground = (HBRUSH)GetStockObject(WHITE_BRUSH);
-        wc.lpszMenuName = NULL;
-        wc.lpszClassName = className;
-        if (RegisterClassExA(&wc) == 0) {
-            Fail("the class could not be registered");
+        if (hwnd_ == NULL)
+            hwnd_ = host_.MainWindow();
+        ++result_.rounds;
+        Check();
+        if (!result_.ok || in_.Done()) {
+            End();
             return;
-        }
-        hwnd_ = CreateWindowExA(0, className, "Kelvane Paint", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                                CW_USEDEFAULT, 600, 500, NULL, NULL, wc.hInstance, NULL);
-        if (hwnd_ == NULL) {
-            Fail("the window could not be created");
-            return;
-        }
-        ShowWindow(hwnd_, SW_SHOWDEFAULT);
-        UpdateWindow(hwnd_);
-        Drain();
-    }
-
-    // Before each injection: keep the host's inbox from overflowing.
-    void Room(int events)
-    {
-        if (pending_ + events > kInboxRoom)
-            Drain();
-        pending_ += events;
-    }
-
-    // The message loop, until nothing is left: every queued message and host
-    // event, and the WM_PAINT that comes when the queue is empty.
-    void Drain()
-    {
-        MSG msg;
-        long guard = 0;
-        while (!quit_ && PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            if (++guard > kDrainGuard) {
-                Fail("the message queue never empties");
-                return;
-            }
-            if (msg.message == WM_QUIT) {
-                quit_ = true;
-                quitCode_ = msg.wParam;
-                break;
-            }
-            TranslateMessage(&msg);
-            if (msg.message == WM_PAINT && msg.hwnd == hwnd_) {
-                RepaintCheck check(hwnd_, !hoard_.empty());
-                DispatchMessageA(&msg);
-                if (!check.Holds())
-                    Fail("after a repaint the window does not show the canvas where it copied "
-                         "it: a copy skipped pixels that differed");
-            } else {
-                DispatchMessageA(&msg);
-            }
-            ++result_.dispatched;
         }
         pending_ = 0;
-        if (!quit_ && !ShownIsSurface())
+        drain_ = false;
+        while (result_.ok && !drain_ && !in_.Done() && pending_ + kMaxStepEvents <= kInboxRoom) {
+            Step();
+            ++result_.operations;
+        }
+        if (pending_ == 0)
+            host_.Wake();  // the operations acted directly: look at the queue again
+    }
+
+    // No more input: close the window, as the user would, once; should the
+    // program go on waiting, that is a failure, and its loop is ended.
+    void End()
+    {
+        if (!closed_ && IsWindow(hwnd_)) {
+            closed_ = true;
+            host_.RequestClose(hwnd_);
+            return;
+        }
+        Fail("closing the window did not end the program");
+        host_.EndLoop();
+    }
+
+    void Room(int events) { pending_ += events; }
+
+    void Check()
+    {
+        kp::user::Window *w = kp::user::FromHandle(hwnd_);
+        if (w == nullptr)
+            return;
+        if (!MirrorHolds(*w))
+            Fail("the window's pixels are not the copy of the canvas that the layer takes "
+                 "them for: copying the canvas again would skip pixels that differ");
+        else if (!ShownIsSurface())
             Fail("the shown window differs from its surface: a changed pixel was not presented");
     }
 
@@ -536,8 +502,8 @@ class Session {
         case 13:
             ReleaseHoard();
             break;
-        case 14:
-            Drain();
+        case 14:  // let the program drain its queue
+            drain_ = true;
             break;
         default: {  // the screen's resolution changes under the program
             screen_ = ScreenFromInput();
@@ -547,25 +513,8 @@ class Session {
         }
     }
 
-    void Close()
-    {
-        if (IsWindow(hwnd_)) {
-            Room(1);
-            host_.RequestClose(hwnd_);
-        }
-        Drain();
-        if (!result_.ok)
-            return;
-        if (!quit_)
-            Fail("closing the window did not end the program");
-    }
-
     void CheckCounts(const KpGdiCounts &before)
     {
-        if (quitCode_ != 0) {
-            Fail("the program ended with " + std::to_string(quitCode_) + ", not 0");
-            return;
-        }
         KpGdiCounts after;
         KpGetGdiCounts(&after);
         char text[256];
@@ -588,9 +537,9 @@ class Session {
     kp::host::HeadlessHost host_;
     HWND hwnd_ = NULL;
     Size screen_ = {0, 0};
-    int pending_ = 0;  // events injected since the last drain
-    bool quit_ = false;
-    WPARAM quitCode_ = 0;
+    int pending_ = 0;  // events injected since the program last waited
+    bool drain_ = false;
+    bool closed_ = false;
     std::vector<HPEN> hoard_;
     char text_[64] = {};
     SessionResult result_;

@@ -1,6 +1,5 @@
 // One hostile session of the program, driven by a byte string: the real
-// window class and PaintWndProc on the headless host, pumped on the caller's
-// thread, fed with any message, any parameters, mouse input anywhere, bursts
+// WinMain and PaintWndProc on the headless host, on the caller's thread, fed with any message, any parameters, mouse input anywhere, bursts
 // of right clicks, resizes from nothing to far beyond the screen, minimize,
 // restore, exhaustion of GDI's object table, on screens from 1 x 1 up to
 // 7680 x 4320. At the end the window is closed and the session checks that
@@ -20,7 +19,7 @@ struct SessionResult {
     bool ok = true;
     std::string failure;  // what went wrong, when !ok
     long operations = 0;  // operations decoded from the input
-    long dispatched = 0;  // messages dispatched to the window procedure
+    long rounds = 0;      // times the program waited in its loop and was given operations
 };
 
 // Runs one session; no HeadlessHost may exist on entry (the session makes

@@ -45,6 +45,7 @@ struct HeadlessHost::Event {
         Scribble,
         Call,
         Quit,
+        Wake,
     };
     Kind kind = Kind::Move;
     HWND hwnd = nullptr;
@@ -367,6 +368,22 @@ void HeadlessHost::RequestClose(HWND hwnd)
     Inject(EventFor(Event::Kind::Close, hwnd));
 }
 
+void HeadlessHost::EndLoop()
+{
+    Inject(EventFor(Event::Kind::Quit, nullptr));
+}
+
+void HeadlessHost::Wake()
+{
+    Inject(EventFor(Event::Kind::Wake, nullptr));
+}
+
+void HeadlessHost::SetInputSource(std::function<void()> source)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    inputSource_ = std::move(source);
+}
+
 void HeadlessHost::Scribble(HWND hwnd, const RECT &rect, uint32_t pixel)
 {
     Event e = EventFor(Event::Kind::Scribble, hwnd);
@@ -467,6 +484,8 @@ void HeadlessHost::Deliver(const Event &e)
     case Event::Kind::Quit:
         lock.unlock();
         PostQuitMessage(-1);
+        return;
+    case Event::Kind::Wake:
         return;
     }
 }
@@ -671,6 +690,13 @@ void HeadlessHost::PumpEvents(bool wait)
             stateChanged_.notify_all();
             inboxChanged_.wait(lock, arrived);
             programWaiting_ = false;
+        } else if (inputSource_) {
+            // Whoever drives this thread says what comes next.
+            lock.unlock();
+            inputSource_();
+            lock.lock();
+            if (inboxCount_ == 0)
+                Deadlock("the input source gave nothing");
         } else if (!inboxChanged_.wait_for(lock, kGuard, arrived)) {
             // A thread that pumps for itself waits for input that only
             // another thread could inject.

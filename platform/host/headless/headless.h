@@ -114,6 +114,16 @@ class HeadlessHost final : public Host {
     void Resize(HWND hwnd, int clientWidth, int clientHeight);
     // The close button (WM_DELETE_WINDOW on X11).
     void RequestClose(HWND hwnd);
+    // Ends the message loop of a program that a close did not end (as a task
+    // manager would): PostQuitMessage(-1) on the pumping thread.
+    void EndLoop();
+    // An event that does nothing but end a wait for input.
+    void Wake();
+    // Without a program thread, a thread that pumps and finds nothing to
+    // deliver calls source (on that thread, between two events) instead of
+    // waiting for another thread: it injects what comes next, at least one
+    // event.
+    void SetInputSource(std::function<void()> source);
     // Changes the window's pixels in rect without telling USER, as a faulty
     // compositor would: a probe for which pixels a later paint rewrites.
     void Scribble(HWND hwnd, const RECT &rect, uint32_t pixel);
@@ -173,6 +183,7 @@ class HeadlessHost final : public Host {
     int startupShow_ = SW_SHOWNORMAL;
 
     std::vector<HostWindow *> windows_;
+    std::function<void()> inputSource_;
 
     std::unique_ptr<PresentRecord[]> presents_;
     long presentTotal_ = 0;

@@ -159,6 +159,25 @@ void Step(Rng &rng, int w, int h, int margin, int px, int py, int *x, int *y)
         *y = rng.Range(0, h);
 }
 
+// A polyline of random steps from a random point; with penEvery > 0 a
+// random pen comes before every penEvery-th segment, starting with the first.
+void Polyline(Builder &b, Rng &rng, int w, int h, int margin, int segments, int penEvery)
+{
+    int x = rng.Range(0, w), y = rng.Range(0, h), px = x, py = y;
+    b.Op("move", x, y);
+    for (int s = 0; s < segments; ++s) {
+        if (penEvery > 0 && s % penEvery == 0)
+            b.Op("pen", rng.Range(0, 9), Hex(PenColour(rng)));
+        int nx = x, ny = y;
+        Step(rng, w, h, margin, px, py, &nx, &ny);
+        b.Op("line", nx, ny);
+        px = x;
+        py = y;
+        x = nx;
+        y = ny;
+    }
+}
+
 // Random polylines, one pen per frame, every width.
 void Walk(Builder &b, Rng &rng)
 {
@@ -168,17 +187,7 @@ void Walk(Builder &b, Rng &rng)
             b.Op("frame", "walk", Class(width), "walk-" + Class(width) + "-" + std::to_string(f), w,
                  h, "ffffff");
             b.Op("pen", width, Hex(PenColour(rng)));
-            int x = rng.Range(0, w), y = rng.Range(0, h), px = x, py = y;
-            b.Op("move", x, y);
-            for (int s = 0; s < segments; ++s) {
-                int nx = x, ny = y;
-                Step(rng, w, h, margin, px, py, &nx, &ny);
-                b.Op("line", nx, ny);
-                px = x;
-                py = y;
-                x = nx;
-                y = ny;
-            }
+            Polyline(b, rng, w, h, margin, segments, 0);
             b.Op("snap");
         }
     }
@@ -191,19 +200,7 @@ void Mixed(Builder &b, Rng &rng)
     const int w = 200, h = 150, margin = 30;
     for (int f = 0; f < 6; ++f) {
         b.Op("frame", "mixed", "mixed", "mixed-" + std::to_string(f), w, h, "ffffff");
-        int x = rng.Range(0, w), y = rng.Range(0, h), px = x, py = y;
-        b.Op("move", x, y);
-        for (int s = 0; s < 60; ++s) {
-            if (s % 5 == 0)
-                b.Op("pen", rng.Range(0, 9), Hex(PenColour(rng)));
-            int nx = x, ny = y;
-            Step(rng, w, h, margin, px, py, &nx, &ny);
-            b.Op("line", nx, ny);
-            px = x;
-            py = y;
-            x = nx;
-            y = ny;
-        }
+        Polyline(b, rng, w, h, margin, 60, 5);
         b.Op("snap");
     }
 }

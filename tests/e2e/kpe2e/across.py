@@ -64,19 +64,6 @@ def _paced_stroke(app, points):
         app.release(1)
 
 
-def _settled(app, width, height, quiet=0.3, timeout=10):
-    state = {"pic": None, "since": 0.0}
-
-    def probe():
-        pic = app.grab(0, 0, width, height)
-        now = time.monotonic()
-        if state["pic"] is None or not pic.same_as(state["pic"]):
-            state["pic"], state["since"] = pic, now
-            return None
-        return pic if now - state["since"] >= quiet else None
-    return wait_for(probe, timeout, "the picture to settle")
-
-
 def draw_on(target, log, width, height):
     """Starts the program of `target` on its own Xvfb, draws the strokes and
     returns the width x height top-left part of its client area."""
@@ -90,7 +77,7 @@ def draw_on(target, log, width, height):
                                      % (target.name, cw, ch, width, height))
             for stroke in strokes(width, height):
                 _paced_stroke(app, stroke)
-            pic = _settled(app, width, height)
+            pic = app.wait_settled(width, height, quiet=0.3)
         finally:
             session.finish(app)
     if session.problems:

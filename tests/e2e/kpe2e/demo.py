@@ -63,20 +63,6 @@ def screenshot_scenario(app):
     return pic, "black waves, then strokes in %s" % " and ".join(str(p) for p in used)
 
 
-def wait_stable(app, quiet=0.4, timeout=10):
-    """Waits until the client area has not changed for `quiet` seconds."""
-    state = {"pic": None, "since": None}
-
-    def probe():
-        pic = app.grab()
-        now = time.monotonic()
-        if state["pic"] is None or not pic.same_as(state["pic"]):
-            state["pic"], state["since"] = pic, now
-            return None
-        return pic if now - state["since"] >= quiet else None
-    return wait_for(probe, timeout, "the picture to settle")
-
-
 def _demo_drag(app, points, settle=0.5):
     """A left drag that waits a little for each move to show, without judging it."""
     app.move(*points[0])
@@ -100,4 +86,4 @@ def demo_scenario(app):
     _demo_drag(app, _wave(40, max(60, w - 40), h // 4, h // 8, max(60, w // 2)))
     app.click(w // 2, h // 2, button=3)
     _demo_drag(app, _spiral(w // 2, (h * 5) // 8, 3, max(4, min(w, h) // 30)))
-    return wait_stable(app)
+    return app.wait_settled()

@@ -84,6 +84,20 @@ class App:
             return (not diffs, pic if not diffs else describe_differences(diffs))
         return wait_for(probe, timeout, what, interval=0.03)
 
+    def wait_settled(self, width=None, height=None, quiet=0.4, timeout=10):
+        """Waits until the client area (or its width x height top-left part)
+        has not changed for `quiet` seconds, and returns it."""
+        state = {"pic": None, "since": None}
+
+        def probe():
+            pic = self.grab(0, 0, width, height)
+            now = time.monotonic()
+            if state["pic"] is None or not pic.same_as(state["pic"]):
+                state["pic"], state["since"] = pic, now
+                return None
+            return pic if now - state["since"] >= quiet else None
+        return wait_for(probe, timeout, "the picture to settle")
+
     def wait_pixels(self, pixels, colour, timeout=DRAW_TIMEOUT, what=None):
         """Waits until every one of `pixels` (inside the client area) shows colour."""
         cw, ch = self.client_size()

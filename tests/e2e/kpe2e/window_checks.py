@@ -47,6 +47,26 @@ def _wait_stopped(program, stopped):
              "the program to be %s" % ("stopped" if stopped else "running again"))
 
 
+def _drag_while_stopped(app, canvas, points):
+    """A left drag through points whose moves after the first queue up: the
+    first segment shows (so the press was handled), then the program is
+    stopped, the other moves are sent, and it is continued. canvas gets every
+    segment; drawing them is the program's business after this returns."""
+    app.move(*points[0])
+    app.press(1)
+    canvas.press(points[0])
+    app.move(*points[1])
+    app.wait_pixels(canvas.segment(points[1], BLACK_PEN), 0)
+    app.program.pause()
+    try:
+        _wait_stopped(app.program, True)
+        app.move_burst(points[2:])
+    finally:
+        app.program.resume()
+    for p in points[2:]:
+        canvas.segment(p, BLACK_PEN)
+
+
 @check("fast_drag_keeps_every_move")
 def fast_drag_keeps_every_move(session):
     """Hundreds of moves sent while the program is stopped (SIGSTOP), so that
@@ -64,20 +84,7 @@ def fast_drag_keeps_every_move(session):
         for points in (queued, running):
             _expect_every_point_counts(points, BLACK_PEN)
         canvas = ExpectedCanvas()
-        app.move(*queued[0])
-        app.press(1)
-        canvas.press(queued[0])
-        # The first segment shows that the press has been handled.
-        app.move(*queued[1])
-        app.wait_pixels(canvas.segment(queued[1], BLACK_PEN), 0)
-        app.program.pause()
-        try:
-            _wait_stopped(app.program, True)
-            app.move_burst(queued[2:])
-            for p in queued[2:]:
-                canvas.segment(p, BLACK_PEN)
-        finally:
-            app.program.resume()
+        _drag_while_stopped(app, canvas, queued)
         t0 = time.monotonic()
         _wait_stopped(app.program, False)
         pic = expect_picture(app, canvas, "the zig-zag of %d queued moves" % (len(queued) - 2))
@@ -118,19 +125,7 @@ def long_queued_drag(session):
         points = zigzag(20, w - 20, 20, 24, (h - 40) // 24, step=1)[:12001]
         expect(len(points) == 12001, "scenario error: %d points" % len(points))
         canvas = ExpectedCanvas()
-        app.move(*points[0])
-        app.press(1)
-        canvas.press(points[0])
-        app.move(*points[1])
-        app.wait_pixels(canvas.segment(points[1], BLACK_PEN), 0)
-        app.program.pause()
-        try:
-            _wait_stopped(app.program, True)
-            app.move_burst(points[2:])
-        finally:
-            app.program.resume()
-        for p in points[2:]:
-            canvas.segment(p, BLACK_PEN)
+        _drag_while_stopped(app, canvas, points)
         t0 = time.monotonic()
         expect_picture(app, canvas, "the zig-zag of %d queued moves" % (len(points) - 2))
         return "%d moves queued while stopped: all drawn exactly, shown %.2f s after SIGCONT" % (
