@@ -27,7 +27,7 @@ constexpr int kMinimizedWidth = 160;
 constexpr int kMinimizedHeight = 28;
 
 struct WindowClass;
-struct MessageQueue;
+class MessageQueue;
 
 struct Window {
     bool used = false;

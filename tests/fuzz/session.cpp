@@ -273,27 +273,8 @@ class Session {
         if (!MirrorHolds(*w))
             Fail("the window's pixels are not the copy of the canvas that the layer takes "
                  "them for: copying the canvas again would skip pixels that differ");
-        else if (!ShownIsSurface())
+        else if (w->visible && !IsIconic(hwnd_) && !host_.ShowsSurface(hwnd_))
             Fail("the shown window differs from its surface: a changed pixel was not presented");
-    }
-
-    // What the host shows equals the window's surface once everything was
-    // painted and presented (the host is only ever given what changed).
-    bool ShownIsSurface()
-    {
-        kp::user::Window *w = kp::user::FromHandle(hwnd_);
-        if (w == nullptr || !w->visible || IsIconic(hwnd_))
-            return true;
-        kp::host::Image shown = host_.Pixels(hwnd_);
-        const kp::Surface s = w->surface.Pixels();
-        if (shown.width != s.width || shown.height != s.height)
-            return true;  // the host's idea of the size catches up later
-        for (int y = 0; y < s.height; ++y)
-            if (!std::equal(s.pixels + size_t(y) * s.stride,
-                            s.pixels + size_t(y) * s.stride + s.width,
-                            shown.pixels.begin() + size_t(y) * s.width))
-                return false;
-        return true;
     }
 
     Size Client()

@@ -538,6 +538,26 @@ Image HeadlessHost::Pixels(HWND hwnd)
     return image;
 }
 
+bool HeadlessHost::ShowsSurface(HWND hwnd)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (programRunning_ && !WaitIdleLocked(lock))
+        Deadlock("waiting for the program to settle before reading pixels");
+    FlushLocked();
+    const HostWindow *w = FindLocked(hwnd);
+    if (w == nullptr)
+        return true;
+    const Surface s = w->surface->Pixels();
+    if (s.width != w->width || s.height != w->height)
+        return true;
+    for (int y = 0; y < s.height; ++y)
+        if (!std::equal(s.pixels + static_cast<size_t>(y) * s.stride,
+                        s.pixels + static_cast<size_t>(y) * s.stride + s.width,
+                        w->shown.begin() + static_cast<ptrdiff_t>(y) * w->width))
+            return false;
+    return true;
+}
+
 ShowState HeadlessHost::StateOf(HWND hwnd)
 {
     std::lock_guard<std::mutex> lock(mutex_);

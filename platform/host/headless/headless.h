@@ -135,6 +135,10 @@ class HeadlessHost final : public Host {
     // Copies of the host's view of a window (waiting for the program to be
     // idle first); empty / Hidden for an unknown window.
     Image Pixels(HWND hwnd);
+    // Whether what the host shows of the window is exactly its surface (after
+    // presenting what changed); true for a window whose sizes differ (a
+    // minimized one) or an unknown one.
+    bool ShowsSurface(HWND hwnd);
     ShowState StateOf(HWND hwnd);
     std::string TitleOf(HWND hwnd);
     // Rectangles presented since the last ClearPresents (the most recent
