@@ -25,11 +25,17 @@ RC_XML = """<?xml version="1.0" encoding="UTF-8"?>
   <mouse>
     <dragThreshold>8</dragThreshold>
     <context name="Client">
-      <mousebind button="Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
-      <mousebind button="Right" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+      <mousebind button="Left" action="Press">
+        <action name="Focus"/><action name="Raise"/>
+      </mousebind>
+      <mousebind button="Right" action="Press">
+        <action name="Focus"/><action name="Raise"/>
+      </mousebind>
     </context>
     <context name="Titlebar">
-      <mousebind button="Left" action="Press"><action name="Focus"/><action name="Raise"/></mousebind>
+      <mousebind button="Left" action="Press">
+        <action name="Focus"/><action name="Raise"/>
+      </mousebind>
     </context>
     <context name="Iconify">
       <mousebind button="Left" action="Click"><action name="Iconify"/></mousebind>

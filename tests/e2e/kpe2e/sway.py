@@ -259,7 +259,7 @@ class Sway:
         expect_fb = (w * self.scale, h * self.scale)
         if (self.pointer.width, self.pointer.height) != expect_fb:
             raise RuntimeError("wayvnc's framebuffer is %dx%d, the output %dx%d"
-                               % (self.pointer.width, self.pointer.height) + expect_fb)
+                               % ((self.pointer.width, self.pointer.height) + expect_fb))
         self.log("sway on %s (output %dx%d, scale %d%s), wayvnc attached, in %.1f s"
                  % (self.wayland_display, w, h, self.scale,
                     ", Xwayland " + self.x_display if self.xwayland else "",
