@@ -174,6 +174,9 @@ class Sway:
         return False
 
     def _as_user(self):
+        """subprocess arguments that run a child as the desktop's user."""
+        if os.geteuid() != 0:
+            return {}
         return dict(user=self.user.pw_uid, group=self.user.pw_gid, extra_groups=[])
 
     def base_env(self):
@@ -220,10 +223,11 @@ class Sway:
                 "\"$XDG_RUNTIME_DIR/env\"'\n"
                 % (w * self.scale, h * self.scale, self.scale, CURSOR_THEME,
                    "enable" if self.xwayland else "disable", APP_ID, APP_ID))
-        for d, _, files in os.walk(self.runtime):
-            os.chown(d, self.user.pw_uid, self.user.pw_gid)
-            for name in files:
-                os.chown(os.path.join(d, name), self.user.pw_uid, self.user.pw_gid)
+        if os.geteuid() == 0:
+            for d, _, files in os.walk(self.runtime):
+                os.chown(d, self.user.pw_uid, self.user.pw_gid)
+                for name in files:
+                    os.chown(os.path.join(d, name), self.user.pw_uid, self.user.pw_gid)
 
         env = self.base_env()
         env.update(WLR_BACKENDS="headless", WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1")
@@ -324,7 +328,8 @@ class Sway:
             # Where the user can run it, whatever the build folder's permissions.
             self.program_copy = os.path.join(self.runtime, "kelvane-paint")
             shutil.copy2(target.exe, self.program_copy)
-            os.chown(self.program_copy, self.user.pw_uid, self.user.pw_gid)
+            if os.geteuid() == 0:
+                os.chown(self.program_copy, self.user.pw_uid, self.user.pw_gid)
         env = self.base_env()
         env["SDL_AUDIODRIVER"] = "dummy"
         if wayland:
