@@ -7,7 +7,9 @@ real XTEST input, real pixels read back with XGetImage.
   kp_e2e.py --target wine --exe ... screenshot --out docs/screenshot-wine.png
   kp_e2e.py --target native --exe ... demo --out shot.png
   kp_e2e.py --exe build/native/kelvane-paint across --wine-exe build/win32/kelvane-paint.exe
+  kp_e2e.py --target native --exe build/native/kelvane-paint desktop NAME
   kp_e2e.py list
+  kp_e2e.py list-desktop
 
 Exit codes: 0 all passed (demo: the program's exit code), 1 a check failed,
 2 the harness could not run, 77 the target cannot run here at all (no Wine)
@@ -27,6 +29,8 @@ from kpe2e.checks import CHECKS, NotApplicable  # noqa: E402
 from kpe2e import window_checks  # noqa: E402,F401  (registers more checks)
 from kpe2e.across import compare as compare_targets  # noqa: E402
 from kpe2e.demo import demo_scenario, screenshot_scenario  # noqa: E402
+from kpe2e.desktop import DESKTOP_CHECKS, Context  # noqa: E402
+from kpe2e import desktop_wayland  # noqa: E402,F401  (registers the Wayland checks)
 from kpe2e.session import Session  # noqa: E402
 from kpe2e.targets import Skip, make_target  # noqa: E402
 from kpe2e.throughput import measure as measure_throughput  # noqa: E402
@@ -60,6 +64,10 @@ def parse_args(argv):
                    help="seconds before the harness gives up and cleans up")
     sub = p.add_subparsers(dest="command", required=True)
     sub.add_parser("list", help="names of the checks")
+    sub.add_parser("list-desktop", help="names of the desktop checks")
+    dk = sub.add_parser("desktop", help="run desktop checks (native only): each on a display "
+                        "of its own (openbox, HiDPI, screen depths, sway)")
+    dk.add_argument("names", nargs="+")
     sub.add_parser("prepare", help="start the target once (creates the Wine prefix)")
     c = sub.add_parser("check", help="run checks (all by default)")
     c.add_argument("names", nargs="*")
@@ -78,7 +86,7 @@ def parse_args(argv):
                        "the common area")
     a.add_argument("--wine-exe", required=True, help="kelvane-paint.exe")
     args = p.parse_args(argv)
-    if args.command != "list" and not args.exe:
+    if not args.command.startswith("list") and not args.exe:
         p.error("--exe is required")
     return args
 
@@ -109,6 +117,47 @@ def run_checks(session, names, work_dir):
             session.target.programs = []
             session.x.release_all()
     return failed, skipped
+
+
+def run_desktop(args, work_dir):
+    """Desktop checks: each one makes the displays it needs. 77 when every
+    check asked for was skipped (a package it needs is not installed)."""
+    target = make_target(args.target, args.exe, work_dir, log)
+    ctx = Context(target, log, work_dir)
+    failed, skipped = [], []
+    t_start = time.monotonic()
+    for name in args.names:
+        t0 = time.monotonic()
+        ctx.failure_picture = os.path.join(work_dir, "%s-failure.png" % name)
+        target.log_label = name
+        try:
+            if target.name != "native":
+                raise Skip("the desktop checks are for the native program")
+            summary = DESKTOP_CHECKS[name](ctx)
+            log("PASS %s (%.1f s): %s" % (name, time.monotonic() - t0, summary))
+        except Skip as e:
+            log("SKIP %s: %s" % (name, e))
+            skipped.append(name)
+        except AssertionError as e:
+            log("FAIL %s (%.1f s): %s" % (name, time.monotonic() - t0, e))
+            failed.append(name)
+        except Interrupted as e:
+            log("ABORTED %s: %s; everything started has been stopped" % (name, e))
+            failed.append(name)
+            break
+        except Exception:
+            log("ERROR %s (%.1f s):\n%s" % (name, time.monotonic() - t0, traceback.format_exc()))
+            failed.append(name)
+        finally:
+            target.teardown()
+            target.extra_env = {}
+    signal.setitimer(signal.ITIMER_REAL, 0)
+    log("%d of %d desktop check(s) passed, %d skipped; done in %.1f s" % (
+        len(args.names) - len(failed) - len(skipped), len(args.names), len(skipped),
+        time.monotonic() - t_start))
+    if failed:
+        return EXIT_FAIL
+    return EXIT_SKIP if len(skipped) == len(args.names) else 0
 
 
 def run_across(args, work_dir):
@@ -148,6 +197,15 @@ def main(argv):
     if args.command == "list":
         print("\n".join(CHECKS))
         return 0
+    if args.command == "list-desktop":
+        print("\n".join(DESKTOP_CHECKS))
+        return 0
+    if args.command == "desktop":
+        unknown = [n for n in args.names if n not in DESKTOP_CHECKS]
+        if unknown:
+            print("unknown desktop check(s): %s; known: %s" % (", ".join(unknown),
+                                                               ", ".join(DESKTOP_CHECKS)))
+            return EXIT_ERROR
     if args.command == "check":
         unknown = [n for n in args.names if n not in CHECKS]
         if unknown:
@@ -163,6 +221,8 @@ def main(argv):
 
     if args.command == "across":
         return run_across(args, work_dir)
+    if args.command == "desktop":
+        return run_desktop(args, work_dir)
     target = make_target(args.target, args.exe, work_dir, log, args.wineprefix)
     t_start = time.monotonic()
     code = EXIT_ERROR

@@ -15,6 +15,10 @@ from kpe2e.oracle import (BLACK_PEN, CAP_ROWS, ExpectedCanvas, Pen, UnmodelledSe
                           cap, cosmetic_line, generator_draws, octant, pen_for_seed,
                           pens_for_interval, wide_segment)
 from kpe2e.picture import WHITE, Picture, read_png  # noqa: E402
+from kpe2e.pens import frozen_second  # noqa: E402
+from kpe2e.scaling import MIXED, logical_picture  # noqa: E402
+from kpe2e.sway import read_ppm, xcursor_image  # noqa: E402
+from kpe2e.xserver import PixelFormat  # noqa: E402
 
 
 class PenGeneratorTest(unittest.TestCase):
@@ -215,6 +219,126 @@ class PictureTest(unittest.TestCase):
         pic.set(11, 22, 0)
         self.assertEqual(pic.non_white(), {(11, 22): 0})
         self.assertTrue(pic.contains(12, 22) and not pic.contains(13, 22))
+
+
+class ScaledPictureTest(unittest.TestCase):
+    """The logical picture of a physical one: a block of one colour reads as
+    that colour, any other block as MIXED."""
+
+    def scaled(self, logical, scale):
+        out = Picture.blank(logical.width * scale, logical.height * scale)
+        for y in range(out.height):
+            for x in range(out.width):
+                out.set(x, y, logical.get(x // scale, y // scale))
+        return out
+
+    def test_uniform_blocks_give_the_logical_picture(self):
+        logical = Picture.blank(5, 3)
+        logical.set(1, 0, 0x123456)
+        logical.set(4, 2, 0)
+        for scale in (1, 2, 3):
+            with self.subTest(scale=scale):
+                got = logical_picture(self.scaled(logical, scale), scale, 7, 9)
+                self.assertEqual((got.width, got.height, got.ox, got.oy), (5, 3, 7, 9))
+                self.assertEqual(list(got.pixels), list(logical.pixels))
+
+    def test_one_odd_pixel_spoils_only_its_block(self):
+        logical = Picture.blank(4, 2)
+        for px, py in ((0, 0), (3, 0), (2, 3), (7, 3)):
+            with self.subTest(pixel=(px, py)):
+                physical = self.scaled(logical, 2)
+                physical.set(px, py, 0)
+                got = logical_picture(physical, 2)
+                mixed = {p for p, c in got.non_white().items()}
+                self.assertEqual(mixed, {(px // 2, py // 2)})
+                self.assertEqual(got.get(px // 2, py // 2), MIXED)
+
+    def test_a_picture_shown_at_half_resolution_and_doubled_is_not_crisp(self):
+        # What a compositor's smooth upscaling of a scale-1 buffer gives.
+        physical = Picture.blank(4, 2)
+        physical.set(1, 0, 0x808080)
+        self.assertEqual(logical_picture(physical, 2).get(0, 0), MIXED)
+
+
+class PixelFormatTest(unittest.TestCase):
+    FORMATS = {
+        15: (16, 0x7C00, 0x3E0, 0x1F),
+        16: (16, 0xF800, 0x7E0, 0x1F),
+        24: (32, 0xFF0000, 0xFF00, 0xFF),
+        30: (32, 0x3FF00000, 0xFFC00, 0x3FF),
+    }
+
+    def fmt(self, depth):
+        bpp, r, g, b = self.FORMATS[depth]
+        return PixelFormat(depth, bpp, 32, r, g, b)
+
+    def test_reduce_is_the_top_bits_of_the_x_colour_value(self):
+        # v * 257 cut to n bits: 5 and 6 bits drop the low bits, 10 bits
+        # repeat the top ones, 8 bits keep the value.
+        for v in (0, 1, 0x57, 0x6F, 0x80, 0xAE, 0xFF):
+            self.assertEqual(PixelFormat.reduce(v, 5), v >> 3)
+            self.assertEqual(PixelFormat.reduce(v, 6), v >> 2)
+            self.assertEqual(PixelFormat.reduce(v, 8), v)
+            self.assertEqual(PixelFormat.reduce(v, 10), v << 2 | v >> 6)
+
+    def test_widen_keeps_black_and_white_and_inverts_reduce(self):
+        for bits in (5, 6, 8, 10):
+            top = (1 << bits) - 1
+            self.assertEqual((PixelFormat.widen(0, bits), PixelFormat.widen(top, bits)), (0, 255))
+            for raw in range(1 << bits) if bits <= 8 else ():
+                self.assertEqual(PixelFormat.reduce(PixelFormat.widen(raw, bits), bits), raw)
+        for v in range(256):  # 10 bits hold every 8-bit value
+            self.assertEqual(PixelFormat.widen(PixelFormat.reduce(v, 10), 10), v)
+        self.assertEqual(PixelFormat.widen(0b10110, 5), 0b10110101)
+
+    def test_pixel_values_and_pictures(self):
+        for depth in self.FORMATS:
+            with self.subTest(depth=depth):
+                fmt = self.fmt(depth)
+                colours = [WHITE, 0, 0x576F6F, 0xAE8686]
+                raw = [fmt.pixel_of(c) for c in colours]
+                size = fmt.bits_per_pixel // 8
+                # Two rows of three pixels (the third repeats the first), each
+                # row padded to 32 bits as XGetImage pads it.
+                row_bytes = lambda vals: b"".join(v.to_bytes(size, "little") for v in vals)
+                stride = (3 * size + 3) // 4 * 4
+                data = b"".join(row_bytes(vals).ljust(stride, b"\0")
+                                for vals in (raw[:2] + raw[:1], raw[2:] + raw[2:3]))
+                values = fmt.values(data, 3, 2)
+                self.assertEqual(list(values), raw[:2] + raw[:1] + raw[2:] + raw[2:3])
+                pic = fmt.picture(values, 3, 2)
+                self.assertEqual((pic.get(0, 0), pic.get(1, 0)), (WHITE, 0))
+                if depth == 24:
+                    self.assertEqual(pic.get(0, 1), 0x576F6F)
+                self.assertEqual(fmt.channels(raw[2]),
+                                 tuple(PixelFormat.reduce(v, n) for v, n in
+                                       zip((0x57, 0x6F, 0x6F), fmt.bits)))
+
+
+class DesktopHelpersTest(unittest.TestCase):
+    def test_frozen_second_has_a_telling_pen(self):
+        second = frozen_second()
+        pen = pen_for_seed(second)
+        self.assertGreaterEqual(pen.width, 3)
+        for c in ((pen.rgb >> 16) & 0xFF, (pen.rgb >> 8) & 0xFF, pen.rgb & 0xFF):
+            # Cutting and rounding to 5 bits differ; repeating the top bits
+            # and padding with ones to 10 bits differ.
+            self.assertNotEqual(c >> 3, round(c * 31 / 255))
+            self.assertNotEqual(c >> 2, round(c * 63 / 255))
+            self.assertNotEqual(c << 2 | c >> 6, c << 2 | 3)
+
+    def test_ppm(self):
+        data = b"P6\n# grim\n2 1\n255\n" + bytes([255, 0, 0, 1, 2, 3])
+        w, h, pixels = read_ppm(data)
+        self.assertEqual((w, h, list(pixels)), (2, 1, [0xFF0000, 0x010203]))
+        with self.assertRaises(RuntimeError):
+            read_ppm(b"P6\n2 1\n255\n" + bytes(5))
+
+    def test_invisible_cursor_is_one_transparent_pixel(self):
+        data = xcursor_image(24)
+        self.assertEqual(data[:4], b"Xcur")
+        self.assertEqual(len(data), 16 + 12 + 36 + 4)
+        self.assertEqual(data[-4:], bytes(4))  # ARGB 0: fully transparent
 
 
 if __name__ == "__main__":

@@ -1,15 +1,25 @@
 #!/usr/bin/python3
 """cmake --install of the desktop program into a temporary DESTDIR, once with
 the configured CMAKE_INSTALL_PREFIX and once with another prefix given at
-install time: the program, its desktop entry and its hicolor icons land
-under DESTDIR/<prefix>, and nowhere else.
+install time: the program, its desktop entry, its hicolor icons, its manual
+page and its copyright and changelog land under DESTDIR/<prefix>, and
+nowhere else.
 
   install_test.py BUILD_DIR CONFIGURED_PREFIX
+  install_test.py --package BUILD_DIR
+
+With --package, `cpack -G DEB` makes kelvane-paint_<version>_<arch>.deb from
+the same install rules: the same files under /usr, owned by root, with
+Depends that cover every shared library the program needs (computed by
+dpkg-shlibdeps), the control fields Debian asks for, and no error or warning
+from lintian (its informational notes are printed).
 
 The desktop entry is checked with desktop-file-validate when Debian's
 desktop-file-utils is installed, and by the rules below in any case."""
 
+import gzip
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -21,7 +31,11 @@ EXPECTED = {
     "share/applications/kelvane-paint.desktop": "desktop",
     "share/icons/hicolor/scalable/apps/kelvane-paint.svg": "svg",
     "share/icons/hicolor/48x48/apps/kelvane-paint.png": "png48",
+    "share/man/man1/kelvane-paint.1.gz": "manpage",
+    "share/doc/kelvane-paint/copyright": "copyright",
+    "share/doc/kelvane-paint/changelog.gz": "changelog",
 }
+SKIP = 77
 
 failures = []
 
@@ -105,6 +119,52 @@ def check_program(path):
             fail("%s is not an ELF program" % path)
 
 
+def gunzip_text(path):
+    """The text of a gzip file, which must have no name or time stamp in its
+    header (gzip -n), so that the same sources give the same package."""
+    with open(path, "rb") as f:
+        head = f.read(10)
+    if head[:2] != b"\x1f\x8b":
+        fail("%s is not gzip-compressed" % path)
+        return ""
+    flags, mtime = head[3], struct.unpack("<I", head[4:8])[0]
+    if flags & 0x08 or mtime != 0:
+        fail("%s has a file name or time stamp in its gzip header (use gzip -n)" % path)
+    with gzip.open(path, "rt", encoding="utf-8") as f:
+        return f.read()
+
+
+def check_manpage(path):
+    text = gunzip_text(path)
+    if not re.search(r"^\.TH KELVANE-PAINT 1 ", text, re.M) or "\n.SH NAME\nkelvane-paint \\-" \
+            not in text:
+        fail("%s is not the manual page of kelvane-paint(1)" % path)
+    if "@" in text:
+        fail("%s has an unsubstituted @VARIABLE@" % path)
+
+
+def check_copyright(path):
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
+    if not re.search(r"^Copyright \d{4} ", text, re.M):
+        fail("%s has no copyright line" % path)
+
+
+def check_changelog(path, version=None):
+    """A Debian changelog whose newest entry is this version."""
+    first = gunzip_text(path).split("\n", 1)[0]
+    m = re.match(r"kelvane-paint \(([^)]+)\) \S+; urgency=\w+$", first)
+    if not m:
+        fail("%s does not start with a Debian changelog entry: %r" % (path, first))
+    elif version is not None and m.group(1) != version:
+        fail("%s: newest entry is version %s, the package is %s" % (path, m.group(1), version))
+
+
+CHECKS = {"program": check_program, "desktop": check_desktop, "svg": check_svg,
+          "png48": check_png48, "manpage": check_manpage, "copyright": check_copyright,
+          "changelog": check_changelog}
+
+
 def install(build_dir, destdir, prefix):
     argv = ["cmake", "--install", build_dir]
     if prefix is not None:
@@ -130,16 +190,144 @@ def run_case(build_dir, prefix, given):
             fail("%s: not installed: %s" % (label, missing))
         for extra in sorted(found - expected):
             fail("%s: unexpected file: %s" % (label, extra))
-        checks = {"program": check_program, "desktop": check_desktop, "svg": check_svg,
-                  "png48": check_png48}
         for rel, kind in EXPECTED.items():
             path = os.path.join(root, rel)
             if os.path.exists(path):
-                checks[kind](path)
+                CHECKS[kind](path)
         print("%d file(s) under DESTDIR%s" % (len(found & expected), prefix))
 
 
+# ------------------------------------------------------------ the package
+
+def deb_field(deb, name):
+    r = subprocess.run(["dpkg-deb", "--field", deb, name], capture_output=True, text=True)
+    return r.stdout.strip()
+
+
+def depends_packages(depends):
+    """Package names in a Depends field, alternatives included."""
+    names = set()
+    for clause in depends.split(","):
+        for alt in clause.split("|"):
+            alt = alt.strip()
+            if alt:
+                names.add(re.split(r"[\s(:]", alt, 1)[0])
+    return names
+
+
+def needed_libraries(program):
+    """{soname: path} of the program's direct shared-library dependencies."""
+    r = subprocess.run(["objdump", "-p", program], capture_output=True, text=True)
+    sonames = re.findall(r"^\s*NEEDED\s+(\S+)$", r.stdout, re.M)
+    r = subprocess.run(["ldd", program], capture_output=True, text=True)
+    paths = dict(re.findall(r"^\s*(\S+) => (\S+)", r.stdout, re.M))
+    return {name: paths.get(name) for name in sonames}
+
+
+def owning_package(path):
+    """The installed Debian package that ships the file (following the usrmerge
+    and symbolic-link aliases dpkg may know it by)."""
+    candidates = [path, os.path.realpath(path)]
+    for p in list(candidates):
+        if p.startswith("/usr/lib/"):
+            candidates.append(p[len("/usr"):])
+    for p in candidates:
+        r = subprocess.run(["dpkg-query", "--search", p], capture_output=True, text=True)
+        if r.returncode == 0 and r.stdout:
+            return r.stdout.split(":", 1)[0].split(",")[0].strip()
+    return None
+
+
+def check_package(build_dir):
+    for tool in ("cpack", "dpkg-deb", "dpkg-shlibdeps", "lintian", "objdump"):
+        if shutil.which(tool) is None:
+            print("SKIP: %s is not installed (Debian: cmake, dpkg-dev, lintian, binutils)" % tool)
+            return SKIP
+    with tempfile.TemporaryDirectory(prefix="kp-deb-") as out:
+        r = subprocess.run(["cpack", "-G", "DEB", "-B", out], cwd=build_dir,
+                           capture_output=True, text=True)
+        debs = [f for f in os.listdir(out) if f.endswith(".deb")]
+        if r.returncode != 0 or len(debs) != 1:
+            fail("cpack -G DEB (%d) made %s: %s%s" % (r.returncode, debs or "no package",
+                                                     r.stdout, r.stderr))
+            return 1
+        deb = os.path.join(out, debs[0])
+        version, arch = deb_field(deb, "Version"), deb_field(deb, "Architecture")
+        print("== %s" % debs[0])
+        want_name = "kelvane-paint_%s_%s.deb" % (version, arch)
+        if debs[0] != want_name:
+            fail("package file %s, expected %s" % (debs[0], want_name))
+        host_arch = subprocess.run(["dpkg", "--print-architecture"], capture_output=True,
+                                   text=True).stdout.strip()
+        if arch != host_arch:
+            fail("Architecture %r, the program is built for %r" % (arch, host_arch))
+        for name, want in (("Package", "kelvane-paint"), ("Section", "graphics"),
+                           ("Priority", "optional")):
+            if deb_field(deb, name) != want:
+                fail("%s: %r, expected %r" % (name, deb_field(deb, name), want))
+        if not re.match(r".+ <[^@ ]+@[^> ]+>$", deb_field(deb, "Maintainer")):
+            fail("Maintainer %r is not a name with an address" % deb_field(deb, "Maintainer"))
+        description = deb_field(deb, "Description").split("\n")
+        if len(description) < 2 or not description[0]:
+            fail("Description has no synopsis and long description: %r" % description)
+
+        # Every library the program needs comes from a package in Depends.
+        depends = deb_field(deb, "Depends")
+        print("Depends: %s" % depends)
+        named = depends_packages(depends)
+        root = os.path.join(out, "root")
+        subprocess.run(["dpkg-deb", "--extract", deb, root], check=True)
+        program = os.path.join(root, "usr/bin/kelvane-paint")
+        for soname, path in sorted(needed_libraries(program).items()):
+            owner = owning_package(path) if path else None
+            if owner is None:
+                fail("no installed package ships %s (%s), needed by the program" % (soname, path))
+            elif owner not in named:
+                fail("the program needs %s from %s, which Depends does not name"
+                     % (soname, owner))
+
+        # The files: exactly the install rules' files under /usr, owned by root.
+        listing = subprocess.run(["dpkg-deb", "--contents", deb], capture_output=True,
+                                 text=True).stdout.splitlines()
+        files = set()
+        for line in listing:
+            parts = line.split()
+            mode, owner, path = parts[0], parts[1], parts[-1]
+            if owner != "root/root":
+                fail("%s is owned by %s" % (path, owner))
+            if not mode.startswith("d"):
+                files.add(os.path.normpath(path).lstrip("/").lstrip("."))
+        expected = {"usr/" + rel for rel in EXPECTED}
+        for missing in sorted(expected - files):
+            fail("not in the package: /%s" % missing)
+        for extra in sorted(files - expected):
+            fail("unexpected file in the package: /%s" % extra)
+        for rel, kind in EXPECTED.items():
+            path = os.path.join(root, "usr", rel)
+            if os.path.exists(path):
+                if kind == "changelog":
+                    check_changelog(path, version)
+                else:
+                    CHECKS[kind](path)
+
+        # lintian: errors and warnings fail; informational notes are shown.
+        r = subprocess.run(["lintian", "--display-info", deb], capture_output=True,
+                           text=True)
+        tags = [line for line in r.stdout.splitlines() if re.match(r"^[EWIPX]: ", line)]
+        bad = [line for line in tags if line[0] in "EW"]
+        print("lintian: %s" % ("; ".join(tags) if tags else "no tags"))
+        if r.returncode not in (0, 1) or "Traceback" in r.stderr:
+            fail("lintian did not run (%d): %s" % (r.returncode, r.stderr))
+        for line in bad:
+            fail("lintian: %s" % line)
+    return 0
+
+
 def main(argv):
+    if len(argv) == 3 and argv[1] == "--package":
+        code = check_package(argv[2])
+        print("%d failure(s)" % len(failures))
+        return 1 if failures else code
     if len(argv) != 3:
         print(__doc__)
         return 2

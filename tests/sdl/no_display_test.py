@@ -1,8 +1,10 @@
 #!/usr/bin/python3
-"""The desktop program on a machine without any display: it must end by
-itself with exit code 0 and print nothing, whatever the reason there is no
-display (no variables at all, an X display that does not exist, a Wayland
-socket that does not exist).
+"""The desktop program where nothing can be shown: it must end by itself with
+exit code 1 and say why in exactly one line on stderr, which names the
+program (and, where the reason is SDL's, carries SDL's words), and print
+nothing on stdout. Cases: no display variables at all, an X display that
+no server serves, a Wayland socket that does not exist, and a video driver
+that SDL does not have.
 
   no_display_test.py PROGRAM"""
 
@@ -13,6 +15,15 @@ import tempfile
 
 TIMEOUT = 20
 SUPP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lsan.supp")
+NAME = "kelvane-paint"
+
+
+def unserved_x_display():
+    """A display number with no X server behind it (no socket, no lock)."""
+    for n in range(99, 200):
+        if not any(os.path.exists(p % n) for p in ("/tmp/.X11-unix/X%d", "/tmp/.X%d-lock")):
+            return ":%d" % n
+    raise RuntimeError("no free X display number between 99 and 199")
 
 
 def main(argv):
@@ -28,19 +39,25 @@ def main(argv):
     if "suppressions=" not in options:
         base["LSAN_OPTIONS"] = ":".join(
             filter(None, [options, "suppressions=" + SUPP, "print_suppressions=0"]))
+    display = unserved_x_display()
     failures = 0
     with tempfile.TemporaryDirectory(prefix="kp-nodisplay-") as runtime:
+        # (case, environment changes, a word that SDL's reason must contain)
         cases = [
-            ("no display variables", {}),
-            ("no display variables, no XDG_RUNTIME_DIR", {"XDG_RUNTIME_DIR": None}),
-            ("an X display nobody serves", {"DISPLAY": ":97"}),
+            ("no display variables", {}, None),
+            ("no display variables, no XDG_RUNTIME_DIR", {"XDG_RUNTIME_DIR": None}, None),
+            ("an X display nobody serves (%s)" % display, {"DISPLAY": display}, None),
+            ("the same, the X11 driver named", {"DISPLAY": display, "SDL_VIDEODRIVER": "x11"},
+             None),
             ("a Wayland socket that does not exist",
-             {"WAYLAND_DISPLAY": "wayland-97", "XDG_RUNTIME_DIR": runtime}),
+             {"WAYLAND_DISPLAY": "wayland-97", "XDG_RUNTIME_DIR": runtime}, None),
             ("a Wayland display without XDG_RUNTIME_DIR",
-             {"WAYLAND_DISPLAY": "wayland-97", "XDG_RUNTIME_DIR": None}),
-            ("both, neither served", {"DISPLAY": ":97", "WAYLAND_DISPLAY": "/nonexistent/wl"}),
+             {"WAYLAND_DISPLAY": "wayland-97", "XDG_RUNTIME_DIR": None}, None),
+            ("both, neither served", {"DISPLAY": display, "WAYLAND_DISPLAY": "/nonexistent/wl"},
+             None),
+            ("SDL_VIDEODRIVER=nonsense", {"SDL_VIDEODRIVER": "nonsense"}, "nonsense"),
         ]
-        for name, changes in cases:
+        for name, changes, reason_word in cases:
             env = dict(base)
             for k, v in changes.items():
                 if v is None:
@@ -55,17 +72,24 @@ def main(argv):
                 failures += 1
                 continue
             problems = []
-            if r.returncode != 0:
-                problems.append("exit code %d" % r.returncode)
+            err = r.stderr.decode("utf-8", "replace")
+            lines = err.splitlines()
+            if r.returncode != 1:
+                problems.append("exit code %d, expected 1" % r.returncode)
             if r.stdout:
-                problems.append("printed %r" % r.stdout[:200])
-            if r.stderr:
-                problems.append("printed to stderr %r" % r.stderr[:200])
+                problems.append("printed on stdout %r" % r.stdout[:200])
+            if len(lines) != 1 or not err.endswith("\n"):
+                problems.append("%d line(s) on stderr, expected one: %r" % (len(lines), err[:300]))
+            elif NAME not in lines[0]:
+                problems.append("the stderr line does not name %s: %r" % (NAME, lines[0]))
+            elif reason_word is not None and reason_word not in lines[0].split(NAME, 1)[1]:
+                problems.append("the stderr line does not give SDL's reason (%r): %r"
+                                % (reason_word, lines[0]))
             if problems:
                 print("FAIL %s: %s" % (name, "; ".join(problems)))
                 failures += 1
             else:
-                print("ok   %s: exit code 0, nothing printed" % name)
+                print("ok   %s: exit code 1, stderr %r" % (name, lines[0]))
     return 1 if failures else 0
 
 

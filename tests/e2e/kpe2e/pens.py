@@ -42,3 +42,20 @@ def wide(pen):
 
 def cosmetic(pen):
     return pen.width <= 1
+
+
+def frozen_second(start=1700000000):
+    """A second at which to freeze the program's clock (libfaketime) for the
+    colour checks: the first from `start` on whose pen is wide and whose
+    every channel tells the ways of fitting 8 bits into fewer or more apart:
+    cutting to 5 or 6 bits differs from rounding to them, and a 10-bit value
+    made by repeating the top bits differs from one padded with ones."""
+    def telling(c):
+        return (c >> 3 != round(c * 31 / 255) and c >> 2 != round(c * 63 / 255)
+                and 0 < c < 192)
+    for second in range(start, start + 1000000):
+        pen = pen_for_seed(second)
+        if pen.width >= 3 and all(telling(c) for c in (
+                (pen.rgb >> 16) & 0xFF, (pen.rgb >> 8) & 0xFF, pen.rgb & 0xFF)):
+            return second
+    raise ValueError("no such second")

@@ -76,6 +76,8 @@ class Target:
         self.programs = []
         # Names the log files of the instances started next.
         self.log_label = "program"
+        # Variables added to the program's environment (a check's settings).
+        self.extra_env = {}
 
     def setup(self, display):
         self.display = display
@@ -144,6 +146,7 @@ class NativeTarget(Target):
         env.setdefault("SDL_VIDEODRIVER", "x11")
         env.setdefault("SDL_AUDIODRIVER", "dummy")
         env.pop("WAYLAND_DISPLAY", None)
+        env.update(self.extra_env)
         return env
 
     def argv(self, args):

@@ -85,19 +85,25 @@ class XClient:
         return self._atoms[name]
 
     def _check_pixel_format(self):
-        # Pictures are read as 32-bit little-endian pixels with red in bits
-        # 16-23: what Xvfb gives for a 24-bit screen.
+        # Pictures are 0xRRGGBB pixels with 8 bits a channel. A 24-bit screen
+        # gives them as they are (32-bit little-endian pixels, red in bits
+        # 16-23); the channels of a 15-, 16- or 30-bit TrueColor screen are
+        # widened to 8 bits as described in PixelFormat. Other screens (8-bit
+        # PseudoColor) can be started on but not read.
         visual = None
         for depth in self.screen.allowed_depths:
             for v in depth.visuals:
                 if v.visual_id == self.screen.root_visual:
                     visual = v
         fmt = [f for f in self.d.display.info.pixmap_formats if f.depth == self.screen.root_depth]
-        if (self.screen.root_depth != 24 or not fmt or fmt[0].bits_per_pixel != 32
-                or visual is None or (visual.red_mask, visual.green_mask, visual.blue_mask)
-                != (0xFF0000, 0xFF00, 0xFF) or self.d.display.info.image_byte_order != X.LSBFirst
-                or sys.byteorder != "little"):
-            raise RuntimeError("unsupported screen format: run Xvfb with -screen 0 WxHx24")
+        self.pixel_format = None
+        if (fmt and visual is not None and visual.visual_class == X.TrueColor
+                and fmt[0].bits_per_pixel in (16, 32)
+                and self.d.display.info.image_byte_order == X.LSBFirst
+                and sys.byteorder == "little"):
+            self.pixel_format = PixelFormat(self.screen.root_depth, fmt[0].bits_per_pixel,
+                                            fmt[0].scanline_pad, visual.red_mask,
+                                            visual.green_mask, visual.blue_mask)
 
     # ------------------------------------------------------------ windows
 
@@ -121,11 +127,24 @@ class XClient:
             return None
         return int(prop.value[0]) if prop is not None and len(prop.value) else None
 
+    def managed_windows(self):
+        """The client windows that a window manager lists (_NET_CLIENT_LIST),
+        or None where no window manager runs."""
+        try:
+            prop = self.root.get_full_property(self.atom("_NET_CLIENT_LIST"), Xatom.WINDOW)
+        except error.XError:
+            return None
+        if prop is None:
+            return None
+        return [self.d.create_resource_object("window", w) for w in prop.value]
+
     def top_level_windows(self, title=TITLE, viewable_only=True):
-        """Children of the root window with this title (there is no window
-        manager, so nothing reparents them)."""
+        """Top-level windows with this title: the children of the root window,
+        or, under a window manager, which reparents them into frames of its
+        own, the client windows it manages."""
         out = []
-        for win in self.root.query_tree().children:
+        managed = self.managed_windows()
+        for win in managed if managed is not None else self.root.query_tree().children:
             try:
                 attrs = win.get_attributes()
             except error.XError:
@@ -173,12 +192,16 @@ class XClient:
 
     def grab(self, win, x, y, width, height):
         """Pixels of the window's rectangle as a Picture in window coordinates."""
+        return self.pixel_format.picture(self.grab_raw(win, x, y, width, height), width, height,
+                                         x, y)
+
+    def grab_raw(self, win, x, y, width, height):
+        """The screen's own pixel values of the rectangle, row by row."""
+        if self.pixel_format is None:
+            raise RuntimeError("unsupported screen format: depth %d, not TrueColor with 16 or 32 "
+                               "bits a pixel" % self.screen.root_depth)
         img = win.get_image(x, y, width, height, X.ZPixmap, 0xFFFFFFFF)
-        data = bytearray(img.data)
-        if len(data) != 4 * width * height:
-            raise RuntimeError("unexpected image size %d for %dx%d" % (len(data), width, height))
-        data[3::4] = bytes(width * height)  # the padding byte of each pixel
-        return Picture(width, height, array("I", bytes(data)), x, y)
+        return self.pixel_format.values(bytes(img.data), width, height)
 
     # -------------------------------------------------------------- input
 
@@ -313,3 +336,82 @@ class XClient:
     def supports_delete_window(self, win):
         protocols = win.get_wm_protocols() or []
         return self.atom("WM_DELETE_WINDOW") in protocols
+
+
+class PixelFormat:
+    """How a TrueColor screen stores a pixel, and the conversion of its pixels
+    to 0xRRGGBB with 8 bits a channel.
+
+    A channel of n bits is widened the way X widens colour values: repeated
+    to 16 bits and cut to the top 8 (a 5-bit 0b10110 becomes 0b10110101), so
+    that the largest value is 255 and 0 stays 0; 10-bit channels keep their
+    top 8 bits. `reduce` is the other way: an 8-bit value as the screen holds
+    it, the top n bits of the 16-bit X colour value v * 257, which is what
+    XAllocColor gives for a 24-bit colour on that screen."""
+
+    def __init__(self, depth, bits_per_pixel, scanline_pad, red_mask, green_mask, blue_mask):
+        self.depth = depth
+        self.bits_per_pixel = bits_per_pixel
+        self.scanline_pad = scanline_pad
+        self.masks = (red_mask, green_mask, blue_mask)
+        self.shifts = tuple((m & -m).bit_length() - 1 for m in self.masks)
+        self.bits = tuple(bin(m).count("1") for m in self.masks)
+        self.direct = (bits_per_pixel, self.masks) == (32, (0xFF0000, 0xFF00, 0xFF))
+        self._lut = None
+        if bits_per_pixel == 16:
+            self._lut = array("I", (self._to_rgb(p) for p in range(1 << 16)))
+
+    @staticmethod
+    def widen(value, bits):
+        if bits >= 8:
+            return value >> (bits - 8)
+        wide, have = value, bits
+        while have < 16:
+            wide, have = (wide << bits) | value, have + bits
+        return (wide >> (have - 8)) & 0xFF
+
+    @staticmethod
+    def reduce(value8, bits):
+        return (value8 * 257) >> (16 - bits)
+
+    def channels(self, pixel):
+        """(r, g, b): the screen's own channel values of a pixel value."""
+        return tuple((pixel & m) >> s for m, s in zip(self.masks, self.shifts))
+
+    def pixel_of(self, rgb):
+        """The screen's pixel value for a 0xRRGGBB colour (reduced per channel)."""
+        out = 0
+        for value8, s, n in zip(((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF), self.shifts,
+                                self.bits):
+            out |= self.reduce(value8, n) << s
+        return out
+
+    def _to_rgb(self, pixel):
+        r, g, b = (self.widen(v, n) for v, n in zip(self.channels(pixel), self.bits))
+        return r << 16 | g << 8 | b
+
+    def values(self, data, width, height):
+        """Pixel values of a ZPixmap image, row by row, without row padding."""
+        kind = "H" if self.bits_per_pixel == 16 else "I"
+        size = self.bits_per_pixel // 8
+        stride = (width * self.bits_per_pixel + self.scanline_pad - 1) \
+            // self.scanline_pad * self.scanline_pad // 8
+        if len(data) != stride * height:
+            raise RuntimeError("unexpected image size %d for %dx%d" % (len(data), width, height))
+        if stride != width * size:
+            data = b"".join(data[y * stride:y * stride + width * size] for y in range(height))
+        return array(kind, data)
+
+    def picture(self, values, width, height, ox=0, oy=0):
+        if self.direct:
+            pixels = array("I", values)
+            raw = bytearray(pixels.tobytes())
+            raw[3::4] = bytes(width * height)  # the padding byte of each pixel
+            pixels = array("I", bytes(raw))
+        elif self._lut is not None:
+            lut = self._lut
+            pixels = array("I", (lut[p] for p in values))
+        else:
+            pixels = array("I", (self._to_rgb(p) for p in values))
+        return Picture(width, height, pixels, ox, oy)
+
