@@ -241,6 +241,11 @@ typedef struct tagPAINTSTRUCT {
 // ---- Window styles and creation --------------------------------------------
 
 #define WS_OVERLAPPED 0x00000000L
+#define WS_POPUP 0x80000000L
+#define WS_CHILD 0x40000000L
+#define WS_CLIPSIBLINGS 0x04000000L
+#define WS_BORDER 0x00800000L
+#define WS_DLGFRAME 0x00400000L
 #define WS_MAXIMIZEBOX 0x00010000L
 #define WS_MINIMIZEBOX 0x00020000L
 #define WS_THICKFRAME 0x00040000L

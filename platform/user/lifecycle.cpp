@@ -62,7 +62,10 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
         return nullptr;
     w->cls = cls;
     w->queue = &CurrentQueue();
+    // As on Windows, an overlapped window always has a caption.
     w->style = style & ~static_cast<DWORD>(WS_VISIBLE);
+    if (!(style & (WS_POPUP | WS_CHILD)))
+        w->style |= WS_CAPTION | WS_CLIPSIBLINGS;
     w->exStyle = exStyle;
     w->windowRect = RECT{x, y, x + width, y + height};
     w->normalRect = w->windowRect;

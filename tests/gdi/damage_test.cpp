@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gdi/damage.h"
+#include "gdi/rects.h"
 
 namespace {
 
@@ -154,6 +155,25 @@ TEST(DamageList, ManyRandomRectanglesStayCoveredWithinCapacity)
                 }
             }
         }
+        // Taking a rectangle out uncovers nothing else, and uncovers it
+        // unless the pieces left over had to be merged for lack of room.
+        const int x0 = static_cast<int>(random() % w), y0 = static_cast<int>(random() % h);
+        const RECT cut = {x0, y0, x0 + static_cast<int>(random() % 30),
+                          y0 + static_cast<int>(random() % 30)};
+        d.Subtract(cut);
+        ExpectSound(d, w, h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const bool inCut = x >= cut.left && x < cut.right && y >= cut.top && y < cut.bottom;
+                if (inCut) {
+                    if (d.Count() < DamageList::kCapacity) {
+                        ASSERT_FALSE(Covers(d, x, y)) << "(" << x << "," << y << ") was taken out";
+                    }
+                } else if (painted[y][x]) {
+                    ASSERT_TRUE(Covers(d, x, y)) << "(" << x << "," << y << ") lost by a cut";
+                }
+            }
+        }
     }
 }
 
@@ -176,6 +196,68 @@ TEST(DamageList, ClipToASmallerClientAreaAndClear)
     d.Clear();
     EXPECT_TRUE(d.Empty());
     EXPECT_EQ(d.Count(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The Win32 rectangle functions that everything above is built on.
+TEST(Rectangles, IntersectUnionSubtractAndTheSmallOnes)
+{
+    struct Case {
+        RECT a, b;
+        RECT intersection, union_, difference;
+    };
+    const RECT none = {0, 0, 0, 0};
+    const Case cases[] = {
+        // overlapping corners: the difference is not one rectangle, so a stays
+        {{0, 0, 10, 10}, {5, 5, 15, 15}, {5, 5, 10, 10}, {0, 0, 15, 15}, {0, 0, 10, 10}},
+        // b spans a's height on the right: a loses its right part
+        {{0, 0, 10, 10}, {6, -5, 20, 20}, {6, 0, 10, 10}, {0, -5, 20, 20}, {0, 0, 6, 10}},
+        // b spans a's width at the top: a loses its top part
+        {{0, 0, 10, 10}, {-1, -1, 11, 4}, {0, 0, 10, 4}, {-1, -1, 11, 10}, {0, 4, 10, 10}},
+        // apart: no intersection, a stays
+        {{0, 0, 5, 5}, {7, 7, 9, 9}, none, {0, 0, 9, 9}, {0, 0, 5, 5}},
+        // b covers a: nothing is left
+        {{2, 2, 4, 4}, {0, 0, 9, 9}, {2, 2, 4, 4}, {0, 0, 9, 9}, none},
+        // an empty b adds nothing to the union and takes nothing away
+        {{1, 1, 3, 3}, {5, 5, 5, 9}, none, {1, 1, 3, 3}, {1, 1, 3, 3}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(Describe(c.a) + " and " + Describe(c.b));
+        RECT r;
+        EXPECT_EQ(IntersectRect(&r, &c.a, &c.b), !IsRectEmpty(&c.intersection));
+        EXPECT_TRUE(Same(r, c.intersection)) << Describe(r);
+        EXPECT_EQ(UnionRect(&r, &c.a, &c.b), TRUE);
+        EXPECT_TRUE(Same(r, c.union_)) << Describe(r);
+        EXPECT_EQ(SubtractRect(&r, &c.a, &c.b), !IsRectEmpty(&c.difference));
+        EXPECT_TRUE(Same(r, c.difference)) << Describe(r);
+        // What lies outside b, in pieces: together with the intersection it
+        // is exactly a, and no piece meets b or another piece.
+        RECT parts[4];
+        const int n = kp::PartsOutside(c.a, c.b, parts);
+        long long area = kp::Area(c.intersection);
+        for (int i = 0; i < n; ++i) {
+            area += kp::Area(parts[i]);
+            EXPECT_TRUE(kp::Contains(c.a, parts[i]));
+            EXPECT_FALSE(kp::Overlap(parts[i], c.b));
+            for (int j = i + 1; j < n; ++j)
+                EXPECT_FALSE(kp::Overlap(parts[i], parts[j]));
+        }
+        EXPECT_EQ(area, kp::Area(c.a));
+    }
+    RECT r = {1, 2, 3, 4};
+    EXPECT_TRUE(OffsetRect(&r, -5, 10));
+    EXPECT_TRUE(Same(r, RECT{-4, 12, -2, 14}));
+    EXPECT_TRUE(PtInRect(&r, POINT{-4, 12}));
+    EXPECT_FALSE(PtInRect(&r, POINT{-2, 12})) << "right and bottom are outside";
+    EXPECT_TRUE(IsRectEmpty(&none));
+    EXPECT_TRUE(IsRectEmpty(nullptr));
+    EXPECT_TRUE(SetRectEmpty(&r));
+    EXPECT_TRUE(EqualRect(&r, &none));
+    EXPECT_FALSE(IntersectRect(nullptr, &r, &r));
+    EXPECT_EQ(kp::ClampedRect(-(1ll << 40), 0, 1ll << 40, 5).right, INT32_MAX);
 }
 
 }  // namespace

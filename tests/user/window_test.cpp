@@ -41,6 +41,47 @@ TEST_F(WindowTest, OuterSizeIncludesTheWindows10FrameAndClientIsTheRest)
     }
 }
 
+TEST_F(WindowTest, FrameFollowsTheStyle)
+{
+    struct Case {
+        DWORD style;
+        BOOL menu;
+        BOOL ok;
+        RECT expected;  // around the client rectangle (100, 100, 300, 200)
+    };
+    const Case cases[] = {
+        {WS_OVERLAPPEDWINDOW, FALSE, TRUE, {92, 69, 308, 208}},
+        {WS_CAPTION, FALSE, TRUE, {92, 69, 308, 208}},
+        {WS_THICKFRAME, FALSE, TRUE, {92, 92, 308, 208}},
+        {WS_POPUP, FALSE, TRUE, {100, 100, 300, 200}},
+        {WS_OVERLAPPEDWINDOW, TRUE, FALSE, {100, 100, 300, 200}},  // no menus here
+    };
+    for (const Case &c : cases) {
+        RECT r = {100, 100, 300, 200};
+        EXPECT_EQ(AdjustWindowRectEx(&r, c.style, c.menu, 0), c.ok) << c.style;
+        EXPECT_TRUE(EqualRect(&r, &c.expected))
+            << c.style << ": " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+    }
+    EXPECT_FALSE(AdjustWindowRectEx(nullptr, WS_OVERLAPPEDWINDOW, FALSE, 0));
+
+    // The window's own style decides its client area: a popup has no frame,
+    // an overlapped window always a caption.
+    ASSERT_NE(Register(), 0);
+    struct Made {
+        DWORD style;
+        LONG clientWidth, clientHeight;
+    };
+    for (const Made &m : {Made{WS_POPUP, 600, 500}, Made{WS_OVERLAPPED, 584, 461}}) {
+        HWND hwnd = Create(600, 500, kClass, m.style);
+        ASSERT_NE(hwnd, nullptr);
+        RECT client;
+        ASSERT_TRUE(GetClientRect(hwnd, &client));
+        EXPECT_EQ(client.right, m.clientWidth) << m.style;
+        EXPECT_EQ(client.bottom, m.clientHeight) << m.style;
+        DestroyWindow(hwnd);
+    }
+}
+
 TEST_F(WindowTest, SystemMetricsAreTheFrameAndTheHostsScreen)
 {
     struct Case {

@@ -1,5 +1,7 @@
-// The headless host: windows as pixel buffers, input from the test's inbox.
-#include "headless.h"
+// The headless host as a window system: windows whose shown pixels receive
+// what their surfaces changed, and an inbox of injected events that reach
+// USER, in order, on the thread that pumps.
+#include "headless_internal.h"
 
 #include <algorithm>
 #include <chrono>
@@ -11,64 +13,14 @@
 
 namespace kp::host {
 
-struct HostWindow {
-    HWND hwnd = nullptr;
-    std::string title;
-    ShowState state = ShowState::Hidden;
-    gdi::WindowSurface *surface = nullptr;  // USER's, for the window's life
-
-    // What the "display" shows of the window: width x height pixels, which
-    // only ever receive what the surface's damage says changed, so that a
-    // test sees exactly what a real window system would be given.
-    std::vector<uint32_t> shown;
-    int width = 0;
-    int height = 0;
-
-    // The client size of the normal (not minimized, not maximized) window,
-    // which a restore goes back to. A hidden window's new size becomes the
-    // normal size when it is shown, unless it is shown maximized.
-    int normalWidth = 0;
-    int normalHeight = 0;
-    bool sizedWhileHidden = false;
-};
-
-struct HeadlessHost::Event {
-    enum class Kind {
-        Move,
-        Button,
-        CoverAndUncover,
-        Minimize,
-        Restore,
-        Maximize,
-        Resize,
-        Close,
-        Scribble,
-        Call,
-        Quit,
-        Wake,
-    };
-    Kind kind = Kind::Move;
-    HWND hwnd = nullptr;
-    UINT message = 0;
-    int x = 0;  // position, or the new client size
-    int y = 0;
-    WPARAM keys = 0;
-    RECT rect = {0, 0, 0, 0};
-    uint32_t pixel = 0;
-    const std::function<void()> *call = nullptr;
-    bool *done = nullptr;
-};
-
-namespace {
-
-constexpr std::chrono::seconds kGuard(HeadlessHost::kDeadlockGuardSeconds);
-
-[[noreturn]] void Deadlock(const char *what)
+void Deadlock(const char *what)
 {
     std::fprintf(stderr, "headless host: %s for %d s: deadlock, giving up\n", what,
                  HeadlessHost::kDeadlockGuardSeconds);
     std::abort();
 }
+
+namespace {
 
 bool Showing(const HostWindow &w)
 {
@@ -155,137 +107,6 @@ void HeadlessHost::SetStartupShowCommand(int cmdShow)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     startupShow_ = cmdShow;
-}
-
-// ---- The program thread ---------------------------------------------------------
-
-bool HeadlessHost::Start(EntryPoint entry, const char *commandLine)
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (programRunning_)
-            return false;
-    }
-    // A new process: no classes, no windows, an empty queue.
-    kp::user::ResetForNewProcess();
-    std::unique_lock<std::mutex> lock(mutex_);
-    ForgetWindowsLocked();
-    inboxHead_ = inboxCount_ = 0;
-    presentTotal_ = 0;
-    programRunning_ = true;
-    programWaiting_ = false;
-    programExited_ = false;
-    exitCode_ = -1;
-    program_ = std::thread(&HeadlessHost::ProgramThread, this, entry,
-                           std::string(commandLine ? commandLine : ""));
-    return WaitIdleLocked(lock);
-}
-
-void HeadlessHost::ProgramThread(EntryPoint entry, std::string commandLine)
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        programThreadId_ = std::this_thread::get_id();
-    }
-    int code = entry(GetModuleHandleA(NULL), NULL, commandLine.data(), SW_SHOWDEFAULT);
-    std::lock_guard<std::mutex> lock(mutex_);
-    exitCode_ = code;
-    programExited_ = true;
-    programWaiting_ = false;
-    stateChanged_.notify_all();
-}
-
-bool HeadlessHost::WaitIdleLocked(std::unique_lock<std::mutex> &lock)
-{
-    if (!programRunning_)
-        return inboxCount_ == 0;
-    return stateChanged_.wait_for(
-        lock, kGuard, [this] { return programExited_ || (programWaiting_ && inboxCount_ == 0); });
-}
-
-bool HeadlessHost::WaitIdle()
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    return WaitIdleLocked(lock);
-}
-
-bool HeadlessHost::Exited()
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return programExited_;
-}
-
-int HeadlessHost::Join()
-{
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (!programRunning_)
-            return exitCode_;
-        if (!stateChanged_.wait_for(lock, kGuard, [this] { return programExited_; }))
-            return -1;
-    }
-    // The thread's own state (its message queue) goes with it; then the
-    // process is over and USER forgets what was left.
-    program_.join();
-    kp::user::ResetForNewProcess();
-    std::lock_guard<std::mutex> lock(mutex_);
-    programRunning_ = false;
-    ForgetWindowsLocked();
-    return exitCode_;
-}
-
-bool HeadlessHost::RunOnProgramThread(const std::function<void()> &fn)
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!programRunning_) {
-            // Not ours to wait for: the caller's thread is the one that pumps.
-            fn();
-            return true;
-        }
-    }
-    bool done = false;
-    Event e;
-    e.kind = Event::Kind::Call;
-    e.call = &fn;
-    e.done = &done;
-    Inject(e);
-    std::unique_lock<std::mutex> lock(mutex_);
-    WaitIdleLocked(lock);
-    if (!done && !programExited_)
-        Deadlock("waiting for a call on the program thread");
-    return done;
-}
-
-void HeadlessHost::StopProgram()
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (!programRunning_)
-        return;
-    if (!programExited_) {
-        // A test that failed half way: close every window, and should the
-        // program ignore that, end its loop.
-        for (HostWindow *w : windows_) {
-            if (inboxCount_ == kInboxCapacity)
-                break;
-            Event e;
-            e.kind = Event::Kind::Close;
-            e.hwnd = w->hwnd;
-            inbox_[(inboxHead_ + inboxCount_++) % kInboxCapacity] = e;
-        }
-        if (inboxCount_ < kInboxCapacity) {
-            Event quit;
-            quit.kind = Event::Kind::Quit;
-            inbox_[(inboxHead_ + inboxCount_++) % kInboxCapacity] = quit;
-        }
-        inboxChanged_.notify_all();
-        if (!stateChanged_.wait_for(lock, kGuard, [this] { return programExited_; }))
-            Deadlock("waiting for the program to end");
-    }
-    lock.unlock();
-    program_.join();
-    lock.lock();
-    programRunning_ = false;
 }
 
 // ---- Input ------------------------------------------------------------------------
@@ -490,7 +311,7 @@ void HeadlessHost::Deliver(const Event &e)
     }
 }
 
-// ---- Inspection -------------------------------------------------------------------
+// ---- Windows ------------------------------------------------------------------------
 
 HostWindow *HeadlessHost::FindLocked(HWND hwnd) const
 {
@@ -505,102 +326,6 @@ void HeadlessHost::ForgetWindowsLocked()
     for (HostWindow *w : windows_)
         delete w;
     windows_.clear();
-}
-
-std::vector<HWND> HeadlessHost::Windows()
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<HWND> list;
-    for (HostWindow *w : windows_)
-        list.push_back(w->hwnd);
-    return list;
-}
-
-HWND HeadlessHost::MainWindow()
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return windows_.empty() ? nullptr : windows_.front()->hwnd;
-}
-
-Image HeadlessHost::Pixels(HWND hwnd)
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (programRunning_ && !WaitIdleLocked(lock))
-        Deadlock("waiting for the program to settle before reading pixels");
-    FlushLocked();
-    Image image;
-    const HostWindow *w = FindLocked(hwnd);
-    if (w == nullptr)
-        return image;
-    image.width = w->width;
-    image.height = w->height;
-    image.pixels = w->shown;
-    return image;
-}
-
-bool HeadlessHost::ShowsSurface(HWND hwnd)
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (programRunning_ && !WaitIdleLocked(lock))
-        Deadlock("waiting for the program to settle before reading pixels");
-    FlushLocked();
-    const HostWindow *w = FindLocked(hwnd);
-    if (w == nullptr)
-        return true;
-    const Surface s = w->surface->Pixels();
-    if (s.width != w->width || s.height != w->height)
-        return true;
-    for (int y = 0; y < s.height; ++y)
-        if (!std::equal(s.pixels + static_cast<size_t>(y) * s.stride,
-                        s.pixels + static_cast<size_t>(y) * s.stride + s.width,
-                        w->shown.begin() + static_cast<ptrdiff_t>(y) * w->width))
-            return false;
-    return true;
-}
-
-ShowState HeadlessHost::StateOf(HWND hwnd)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    const HostWindow *w = FindLocked(hwnd);
-    return w ? w->state : ShowState::Hidden;
-}
-
-std::string HeadlessHost::TitleOf(HWND hwnd)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    const HostWindow *w = FindLocked(hwnd);
-    return w ? w->title : std::string();
-}
-
-std::vector<PresentRecord> HeadlessHost::Presents()
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (programRunning_)
-        WaitIdleLocked(lock);
-    FlushLocked();
-    const long kept = std::min<long>(presentTotal_, kPresentLogSize);
-    std::vector<PresentRecord> list;
-    for (long i = presentTotal_ - kept; i < presentTotal_; ++i)
-        list.push_back(presents_[i % kPresentLogSize]);
-    return list;
-}
-
-long HeadlessHost::PresentCount()
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (programRunning_)
-        WaitIdleLocked(lock);
-    FlushLocked();
-    return presentTotal_;
-}
-
-void HeadlessHost::ClearPresents()
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (programRunning_)
-        WaitIdleLocked(lock);
-    FlushLocked();
-    presentTotal_ = 0;
 }
 
 // ---- Host ----------------------------------------------------------------------------

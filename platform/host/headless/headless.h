@@ -2,13 +2,15 @@
 // size, and input comes from the test that owns the host. It lets tests run
 // the real WinMain and window procedures and look at what they painted.
 //
-// Threads. The host is driven in one of two ways:
+// Threads. The host is driven in one of three ways:
 //  - Start() runs a program entry point (WinMain) on a program thread of its
 //    own, as the process's only GUI thread. The test injects input from its
 //    thread, WaitIdle() waits until the program has dealt with all of it, and
-//    Join() waits for the program to end.
+//    Join() waits for the program to end (program_thread.cpp).
 //  - Without Start(), a test creates windows on its own thread and pumps the
 //    events itself through GetMessageA/PeekMessageA.
+//  - Or it calls the entry point on its own thread after SetInputSource():
+//    whenever the program waits for input, the source says what comes next.
 // Injected input goes into an inbox (a preallocated ring: injecting and
 // delivering never allocate) and reaches USER, in order, on the thread that
 // pumps, inside PumpEvents. Everything else that the program touches (window
