@@ -122,27 +122,28 @@ bool IsSystemCursor(uintptr_t id)
     return (id >= 32512 && id <= 32516) || (id >= 32640 && id <= 32651);
 }
 
+// The handle of a predefined resource: the program has no resources of its
+// own, so only the system's exist, asked for with a NULL instance and an
+// identifier. 0 when there is no such resource.
+uintptr_t SystemResource(HINSTANCE instance, LPCSTR name, bool (*known)(uintptr_t), uintptr_t base)
+{
+    if (instance != nullptr || !IS_INTRESOURCE(name))
+        return 0;
+    uintptr_t id = reinterpret_cast<uintptr_t>(name);
+    return known(id) ? base + id : 0;
+}
+
 }  // namespace
 
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name)
 {
-    // The program has no resources of its own: only the system's exist.
-    if (instance != nullptr || !IS_INTRESOURCE(name))
-        return nullptr;
-    uintptr_t id = reinterpret_cast<uintptr_t>(name);
-    if (!IsSystemIcon(id))
-        return nullptr;
-    return reinterpret_cast<HICON>(kIconHandleBase + id);
+    return reinterpret_cast<HICON>(SystemResource(instance, name, IsSystemIcon, kIconHandleBase));
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name)
 {
-    if (instance != nullptr || !IS_INTRESOURCE(name))
-        return nullptr;
-    uintptr_t id = reinterpret_cast<uintptr_t>(name);
-    if (!IsSystemCursor(id))
-        return nullptr;
-    return reinterpret_cast<HCURSOR>(kCursorHandleBase + id);
+    return reinterpret_cast<HCURSOR>(
+        SystemResource(instance, name, IsSystemCursor, kCursorHandleBase));
 }
 
 // ---- Process -------------------------------------------------------------------
