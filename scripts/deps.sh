@@ -20,7 +20,8 @@ case "$what" in
         desktop=(openbox sway xwayland wayvnc grim libfaketime x11-xserver-utils dpkg-dev lintian) ;;
   bench) packages+=(libbenchmark-dev libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool
                     python3 python3-xlib x11-utils valgrind) ;;
-  web) packages=(cmake make python3 emscripten chromium chromium-driver python3-selenium) ;;
+  web) packages=(cmake make python3 emscripten chromium chromium-driver python3-selenium
+                 python3-websocket) ;;
   *) echo "usage: $0 run|test|bench|web" >&2; exit 2 ;;
 esac
 

@@ -435,20 +435,21 @@
         unit, scale,
       };
     },
-    // The canvas pixels of a client rectangle, as base64 of RGB bytes.
+    // The canvas pixels of a client rectangle, as base64 of the bytes B, G,
+    // R, 0 for each pixel: little-endian 0x00RRGGBB words.
     grab(id, x, y, width, height) {
       const win = windows.get(id);
       if (!win || width <= 0 || height <= 0) return '';
       const data = win.context.getImageData(x, y, width, height).data;
-      const rgb = new Uint8Array(width * height * 3);
-      for (let i = 0, j = 0; i < data.length; i += 4, j += 3) {
-        rgb[j] = data[i];
-        rgb[j + 1] = data[i + 1];
-        rgb[j + 2] = data[i + 2];
+      const words = new Uint8Array(data.length);
+      for (let i = 0; i < data.length; i += 4) {
+        words[i] = data[i + 2];
+        words[i + 1] = data[i + 1];
+        words[i + 2] = data[i];
       }
       let text = '';
-      for (let i = 0; i < rgb.length; i += 0x8000)
-        text += String.fromCharCode.apply(null, rgb.subarray(i, i + 0x8000));
+      for (let i = 0; i < words.length; i += 0x8000)
+        text += String.fromCharCode.apply(null, words.subarray(i, i + 0x8000));
       return btoa(text);
     },
   };
