@@ -325,8 +325,11 @@
       const kind = e.pointerType === 'touch' ? 1 : e.pointerType === 'pen' ? 2 : 0;
       const flags = (sample.buttons & 31) | (sample.shiftKey ? 256 : 0) |
         (sample.ctrlKey ? 512 : 0);
-      queue(POINTER, win.id, SAMPLE, kind, Math.floor((sample.clientX - r.left) / unit),
-        Math.floor((sample.clientY - r.top) / unit), flags, Math.round(sample.timeStamp), button);
+      // The logical pixel under the sample; the small allowance keeps a
+      // pixel's own edge, computed through a fractional scale, inside it.
+      const x = Math.floor((sample.clientX - r.left) / unit + 1e-3);
+      const y = Math.floor((sample.clientY - r.top) / unit + 1e-3);
+      queue(POINTER, win.id, SAMPLE, kind, x, y, flags, Math.round(sample.timeStamp), button);
       probe.samples++;
     }
 

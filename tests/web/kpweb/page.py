@@ -3,6 +3,7 @@ WebDriver actions (which the page receives as trusted pointer events) and
 reading back the pixels of the client area's canvas."""
 
 import base64
+import math
 import sys
 import time
 from array import array
@@ -12,6 +13,7 @@ from kpe2e.picture import Picture
 from kpe2e.waiting import wait_for
 
 from .browser import Browser, Server
+from .devtools import DevTools
 
 # X button numbers (as the desktop checks name them) to WebDriver's.
 BUTTONS = {1: 0, 2: 1, 3: 2, 8: 3, 9: 4}
@@ -31,6 +33,7 @@ class WebApp(Driver):
         self.driver = session.browser.driver
         self.id = window_id
         self.pointer = "mouse"
+        self._devtools = None
 
     # ------------------------------------------------------------- the page
 
@@ -79,18 +82,23 @@ class WebApp(Driver):
     def _actions(self):
         from selenium.webdriver.common.actions.action_builder import ActionBuilder
         from selenium.webdriver.common.actions.pointer_input import PointerInput
-        kind = "touch" if self.pointer == "touch" else "mouse"
-        builder = ActionBuilder(self.driver, mouse=PointerInput(kind, self.pointer),
-                                duration=0)
+        builder = ActionBuilder(self.driver, mouse=PointerInput("mouse", "mouse"), duration=0)
         return builder, builder.pointer_action
 
-    def page_point(self, x, y):
-        info = self.info()
+    def page_point(self, x, y, info=None):
+        """The whole CSS pixel of the page that lies in logical pixel (x, y)
+        of the client area (a logical pixel is at least one CSS pixel)."""
+        info = info or self.info()
         left, top, _, _ = info["client"]
         unit = info["unit"]
-        return int(round(left + x * unit)), int(round(top + y * unit))
+        return (int(math.ceil(left + x * unit - 1e-4)), int(math.ceil(top + y * unit - 1e-4)))
 
     def move_page(self, px, py):
+        if self.pointer == "touch":
+            self._touch_at = (px, py)
+            if self._touching:
+                self._touch("touchMove")
+            return
         builder, pointer = self._actions()
         pointer.move_to_location(px, py)
         builder.perform()
@@ -99,14 +107,37 @@ class WebApp(Driver):
         self.move_page(*self.page_point(x, y))
 
     def press(self, button=1):
+        if self.pointer == "touch":
+            self._touching = True
+            self._touch("touchStart")
+            return
         builder, pointer = self._actions()
         pointer.pointer_down(BUTTONS[button])
         builder.perform()
 
     def release(self, button=1):
+        if self.pointer == "touch":
+            if self._touching:
+                self._touching = False
+                self._touch("touchEnd")
+            return
         builder, pointer = self._actions()
         pointer.pointer_up(BUTTONS[button])
         builder.perform()
+
+    def use_touch(self):
+        """From now on a finger: the DevTools Protocol's touch events, since
+        WebDriver lets a touch contact go at the end of every request."""
+        self.pointer = "touch"
+        self._touching = False
+        self._touch_at = (0, 0)
+        self._devtools = DevTools(self.driver)
+
+    def _touch(self, kind):
+        points = [] if kind == "touchEnd" else [
+            {"x": self._touch_at[0], "y": self._touch_at[1], "id": 1}]
+        self._devtools.pipeline([("Input.dispatchTouchEvent",
+                                  {"type": kind, "touchPoints": points})])
 
     def key(self, name, down):
         from selenium.webdriver.common.action_chains import ActionChains
@@ -118,10 +149,8 @@ class WebApp(Driver):
         """Moves through every client point in one WebDriver request."""
         builder, pointer = self._actions()
         info = self.info()
-        left, top, _, _ = info["client"]
         for x, y in points:
-            pointer.move_to_location(int(round(left + x * info["unit"])),
-                                     int(round(top + y * info["unit"])))
+            pointer.move_to_location(*self.page_point(x, y, info))
         builder.perform()
 
     def click_page(self, px, py, button=0):
@@ -258,6 +287,8 @@ class WebSession:
         check's page is saved first."""
         if sys.exc_info()[0] is not None:
             self.save_failure(app)
+        if app._devtools is not None:
+            app._devtools.close()
         try:
             from selenium.webdriver.common.actions.action_builder import ActionBuilder
             ActionBuilder(self.driver).clear_actions()
