@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -171,6 +172,11 @@ const Case kCases[] = {
       P(40, 10, 3, -1, 30)},
      {"move 10,10 0", "ldown 10,10 1", "move 30,10 1", "rdown 30,10 3", "move 40,10 3"}},
 };
+
+void PrintTo(const Case &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 class BrowserPointerTest : public ::testing::TestWithParam<Case> {};
 
