@@ -9,14 +9,15 @@
 // queued an event, so the page stays responsive and no thread or
 // cross-origin isolation is needed.
 //
-// Pixels. In "logical" pixels throughout: CSS pixels on an ordinary display,
+// Pixels. A window's client pixels live in its surface (USER's); the host
+// puts what changed in it on the window's canvas (web_canvas.cpp). Sizes are
+// in "logical" pixels throughout: CSS pixels on an ordinary display,
 // which the page shows as crisp blocks of whole device pixels on a scaled
 // one. The screen is the browser's screen in those pixels.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <emscripten.h>
 #include <memory>
 #include <vector>
 
@@ -39,7 +40,7 @@ void kp_web_wait_for_events(void);
 namespace kp::host {
 
 struct HostWindow {
-    explicit HostWindow(int windowId) : id(windowId), pixels(windowId) {}
+    HostWindow(int windowId, gdi::WindowSurface *surface) : id(windowId), view(windowId, surface) {}
 
     int id;
     HWND hwnd = nullptr;
@@ -55,7 +56,7 @@ struct HostWindow {
     // back to it at the next PumpEvents.
     bool reportMaximizedSize = false;
     BrowserPointer pointer;
-    CanvasPixels pixels;
+    CanvasView view;  // shows the window's surface (USER's) on its canvas
 };
 
 namespace {
@@ -78,9 +79,6 @@ enum EventKind : int32_t {
 enum PointerPhase : int32_t { kSample = 0, kLeave = 1, kCancel = 2 };
 
 constexpr int kShowHidden = 0, kShowNormal = 1, kShowMinimized = 2, kShowMaximized = 3;
-
-// A program that never waits still shows its painting this often.
-constexpr double kShowInterval = 16;
 
 int PageState(ShowState state)
 {
@@ -111,13 +109,11 @@ class WebHost final : public Host {
   public:
     ~WebHost() override;
     void ScreenSize(int *width, int *height) override;
-    HostWindow *CreateHostWindow(HWND hwnd, const char *title, int clientWidth,
-                                 int clientHeight) override;
+    HostWindow *CreateHostWindow(HWND hwnd, const char *title, gdi::WindowSurface *surface,
+                                 int clientWidth, int clientHeight) override;
     void DestroyHostWindow(HostWindow *window) override;
     void SetShowState(HostWindow *window, ShowState state) override;
     void ResizeHostWindow(HostWindow *window, int clientWidth, int clientHeight) override;
-    Surface ClientSurface(HostWindow *window) override;
-    void Present(HostWindow *window, const RECT &rect) override;
     void PumpEvents(bool wait) override;
 
   private:
@@ -132,7 +128,6 @@ class WebHost final : public Host {
 
     std::vector<HostWindow *> windows_;
     int nextId_ = 1;
-    double lastShow_ = 0;
     int32_t records_[kRecordBatch * kRecordSize];
     MouseMessage messages_[BrowserPointer::kMaxMessages];
 };
@@ -158,10 +153,10 @@ HostWindow *WebHost::Find(int id)
     return nullptr;
 }
 
-HostWindow *WebHost::CreateHostWindow(HWND hwnd, const char *title, int clientWidth,
-                                      int clientHeight)
+HostWindow *WebHost::CreateHostWindow(HWND hwnd, const char *title, gdi::WindowSurface *surface,
+                                      int clientWidth, int clientHeight)
 {
-    auto *w = new HostWindow(nextId_++);
+    auto *w = new HostWindow(nextId_++, surface);
     w->hwnd = hwnd;
     windows_.push_back(w);
     kp_web_window_create(w->id, title ? title : "", clientWidth, clientHeight);
@@ -169,7 +164,7 @@ HostWindow *WebHost::CreateHostWindow(HWND hwnd, const char *title, int clientWi
     // maximizing keeps the canvas.
     int screenWidth, screenHeight;
     ScreenSize(&screenWidth, &screenHeight);
-    w->pixels.Reserve(std::max(clientWidth, screenWidth), std::max(clientHeight, screenHeight));
+    w->view.Reserve(std::max(clientWidth, screenWidth), std::max(clientHeight, screenHeight));
     SetClientSize(w, clientWidth, clientHeight);
     w->normalWidth = w->width;
     w->normalHeight = w->height;
@@ -190,7 +185,7 @@ void WebHost::SetClientSize(HostWindow *w, int width, int height)
 {
     w->width = std::max(width, 0);
     w->height = std::max(height, 0);
-    w->pixels.SetClientSize(w->width, w->height);
+    w->view.Reserve(w->width, w->height);
     w->pointer.SetClientSize(w->width, w->height);
 }
 
@@ -222,22 +217,10 @@ void WebHost::ResizeHostWindow(HostWindow *w, int clientWidth, int clientHeight)
     Layout(w);
 }
 
-Surface WebHost::ClientSurface(HostWindow *w)
-{
-    return w->pixels.ClientSurface();
-}
-
-void WebHost::Present(HostWindow *w, const RECT &rect)
-{
-    w->pixels.Painted(rect);
-}
-
 void WebHost::ShowAll()
 {
     for (HostWindow *w : windows_)
-        if (w->pixels.Pending())
-            w->pixels.Show();
-    lastShow_ = emscripten_get_now();
+        w->view.Show();
 }
 
 // Maximized by the user, or a maximized window whose size the page changed:
@@ -369,12 +352,11 @@ bool WebHost::DeliverQueued()
 
 void WebHost::PumpEvents(bool wait)
 {
-    if (!wait && emscripten_get_now() - lastShow_ >= kShowInterval)
-        ShowAll();
+    // What was painted since the last call reaches the canvas first: the
+    // page shows it at its next frame, once the program waits.
+    ShowAll();
     bool delivered = DeliverQueued();
     while (wait && !delivered) {
-        // Everything is painted: show it, then sleep until the page has news.
-        ShowAll();
         kp_web_wait_for_events();
         delivered = DeliverQueued();
     }

@@ -1,11 +1,12 @@
-// A window's pixels in the page: the client pixels that the layer paints
-// into, and showing what was painted on the window's <canvas>. The only part
-// of the browser host that touches pixels.
+// Showing a window's surface on its <canvas> in the page: the only part of
+// the browser host that touches pixels.
 //
-// Only painted rectangles reach the canvas, converted to the canvas's byte
-// order one at a time and put there with putImageData; the whole client goes
-// to it only when the canvas's backing store was made anew (a new window, a
-// client larger than the backing store had room for).
+// The surface (USER's) holds the client pixels and knows which rectangles
+// changed since they were last shown; only those reach the canvas, converted
+// to the canvas's byte order one at a time and put there with putImageData.
+// The canvas's backing store is as large as the largest client so far (the
+// screen, from the start); it only grows, and growing clears it, so then the
+// whole client is put on it once.
 #pragma once
 
 #include <windows.h>
@@ -13,36 +14,25 @@
 #include <cstdint>
 #include <memory>
 
-#include "../gdi/surface.h"
-#include "damage.h"
+#include "../gdi/window_surface.h"
 
 namespace kp::host {
 
-class CanvasPixels {
+class CanvasView {
   public:
-    explicit CanvasPixels(int windowId) : id_(windowId) {}
+    CanvasView(int windowId, gdi::WindowSurface *surface) : id_(windowId), surface_(surface) {}
 
-    // Room for a client of width x height, keeping the pixels; the canvas's
-    // backing store grows with it.
+    // Room on the canvas for a client of width x height.
     void Reserve(int width, int height);
-    void SetClientSize(int width, int height);
-    Surface ClientSurface();
-
-    // Painting of rect (client coordinates) is finished.
-    void Painted(const RECT &rect);
-    bool Pending() const { return stale_ || !damage_.Empty(); }
-    // Puts what was painted since the last call on the canvas.
+    // Puts what the surface changed since the last call on the canvas.
     void Show();
 
   private:
     int id_;
-    std::unique_ptr<uint32_t[]> pixels_;  // 0x00RRGGBB, capacityWidth_ wide
-    std::unique_ptr<uint32_t[]> rgba_;    // one rectangle in the canvas's order
+    gdi::WindowSurface *surface_;
+    std::unique_ptr<uint32_t[]> rgba_;  // one rectangle in the canvas's order
     int capacityWidth_ = 0;
     int capacityHeight_ = 0;
-    int width_ = 0;
-    int height_ = 0;
-    DamageList damage_;
     bool stale_ = true;  // the canvas shows none of the pixels yet
 };
 

@@ -256,31 +256,53 @@ def touch_draws_and_holds_for_right_click(session):
         session.finish(app)
 
 
+def _presents_since(app, before):
+    probe = app.probe()
+    count = probe["presentCount"] - before
+    return probe["presents"][-count:] if count else []
+
+
 @check("only_changed_rectangles_reach_the_canvas")
 def only_changed_rectangles_reach_the_canvas(session):
-    """Widening the window by dragging its right edge uncovers a strip; only
-    that strip is painted, and only it is put on the canvas."""
+    """What reaches the canvas is what changed: for a move, the bounds of its
+    segment (the program repaints the whole client, but those pixels are all
+    the same but the segment's); after widening the window by dragging its
+    right edge, the strip that the widening uncovered."""
     app = session.launch()
     try:
         canvas, picture = _draw_picture_for_repaint(app)
+        start, end = (150, 300), (230, 340)
+        app.move(*start)
+        app.press(1)
+        canvas.press(start)
+        before = app.probe()["presentCount"]
+        pixels = canvas.segment(end, BLACK_PEN)
+        app.move(*end)
+        app.wait_pixels(pixels, 0)
+        app.release(1)
+        rects = _presents_since(app, before)
+        expect(rects, "nothing was put on the canvas for the segment")
+        box = (min(start[0], end[0]), min(start[1], end[1]), max(start[0], end[0]) + 1,
+               max(start[1], end[1]) + 1)
+        outside = [r for r in rects if r[0] < box[0] or r[1] < box[1] or r[0] + r[2] > box[2] or
+                   r[1] + r[3] > box[3]]
+        expect(not outside, "a move's segment in %s, but put %s" % (box, outside))
+        segment_rects = rects
+
         w, h = app.client_size()
         before = app.probe()["presentCount"]
-        info = app.info()
-        left, top, ew, eh = info["edges"]["e"]
-        start = (int(left + ew // 2), int(top + eh // 2))
-        app.drag_page(start, (start[0] + 100, start[1]))
+        left, top, ew, eh = app.info()["edges"]["e"]
+        grip = (int(left + ew // 2), int(top + eh // 2))
+        app.drag_page(grip, (grip[0] + 100, grip[1]))
         wait_for(lambda: (app.client_size() == (w + 100, h), "%dx%d" % app.client_size()), 10,
                  "the client area to become %dx%d" % (w + 100, h))
         expect_picture(app, canvas, "the picture in the wider window")
-        probe = app.probe()
-        count = probe["presentCount"] - before
-        rects = probe["presents"][-count:] if count else []
-        expect(count > 0, "nothing was put on the canvas")
+        rects = _presents_since(app, before)
+        expect(rects, "nothing was put on the canvas after widening")
         outside = [r for r in rects if r[0] < w or r[0] + r[2] > w + 100 or r[1] < 0 or
                    r[1] + r[3] > h]
         expect(not outside, "put outside the new %dx%d strip at x=%d: %s" % (100, h, w, outside))
-        return "%d putImageData call(s) after widening, all inside the new strip: %s" % (
-            count, rects)
+        return "a move's segment put as %s; widening by 100 put only %s" % (segment_rects, rects)
     finally:
         session.finish(app)
 
