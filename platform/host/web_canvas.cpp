@@ -16,7 +16,6 @@ void CanvasView::Reserve(int width, int height)
         return;
     capacityWidth_ = std::max(width, capacityWidth_);
     capacityHeight_ = std::max(height, capacityHeight_);
-    rgba_.reset(new uint32_t[static_cast<size_t>(capacityWidth_) * capacityHeight_]);
     kp_web_canvas_reserve(id_, capacityWidth_, capacityHeight_);
     stale_ = true;
 }
@@ -37,6 +36,12 @@ void CanvasView::Show()
     for (int i = 0; i < rects.Count(); ++i) {
         const RECT &r = rects[i];
         const int count = r.right - r.left;
+        const size_t area = static_cast<size_t>(count) * (r.bottom - r.top);
+        if (area > rgbaCapacity_) {
+            // As large as the largest rectangle so far: the client area at most.
+            rgba_.reset(new uint32_t[area]);
+            rgbaCapacity_ = area;
+        }
         uint32_t *to = rgba_.get();
         for (LONG y = r.top; y < r.bottom; ++y) {
             const uint32_t *from = pixels.pixels + static_cast<size_t>(y) * pixels.stride + r.left;

@@ -31,6 +31,7 @@ class CanvasView {
     int id_;
     gdi::WindowSurface *surface_;
     std::unique_ptr<uint32_t[]> rgba_;  // one rectangle in the canvas's order
+    size_t rgbaCapacity_ = 0;           // pixels
     int capacityWidth_ = 0;
     int capacityHeight_ = 0;
     bool stale_ = true;  // the canvas shows none of the pixels yet

@@ -15,7 +15,7 @@ from kpe2e.picture import WHITE
 from kpe2e.waiting import wait_for
 
 from .devtools import DevTools
-from .page import MAXIMIZED, MINIMIZED, NORMAL, WebSession
+from .page import MAXIMIZED, NORMAL, WebSession
 from .screenshot import screenshot_of
 
 CLIENT_SIZE = (584, 461)  # of the 600 x 500 window, with the layer's Windows 10 frame
