@@ -23,7 +23,7 @@
 
 #include "../user/host_events.h"
 #include "browser_pointer.h"
-#include "host.h"
+#include "../user/host.h"
 #include "web_canvas.h"
 
 extern "C" {
