@@ -6,7 +6,9 @@
 //
 // Sizes are in logical pixels, the program's pixels: CSS pixels on an
 // ordinary display. On a scaled one each logical pixel is shown as a block
-// of round(devicePixelRatio) device pixels, so the picture stays crisp.
+// of round(devicePixelRatio) device pixels, so the picture stays crisp; where
+// the ratio is not a whole number (1.5) a logical pixel is then a little
+// larger (or smaller) than a CSS pixel, and the screen is measured in them.
 (function () {
   'use strict';
 
