@@ -18,12 +18,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
+#include "../user/host.h"
 #include "../user/host_events.h"
 #include "browser_pointer.h"
-#include "../user/host.h"
 #include "web_canvas.h"
 
 extern "C" {
@@ -52,8 +51,8 @@ struct HostWindow {
     int normalWidth = 0;
     int normalHeight = 0;
     bool restoreMaximized = false;
-    // USER maximized the window at a size of its own; the page's size goes
-    // back to it at the next PumpEvents.
+    // USER maximized the window to a size of its own choosing: at the next
+    // PumpEvents the window takes the page's maximized size, and USER hears it.
     bool reportMaximizedSize = false;
     BrowserPointer pointer;
     CanvasView view;  // shows the window's surface (USER's) on its canvas
