@@ -4,8 +4,20 @@
 # ($DISPLAY) the program simply opens there; without one it runs on a private
 # Xvfb, plays a short demonstration (a drag, a right click, another drag),
 # saves the picture to kelvane-paint.png and closes the window.
+#
+#   ./run.sh --web [PORT]   builds the browser version (build/web, a static
+#                           folder) and serves it on http://127.0.0.1:PORT/
+#                           (default 8000) until Ctrl+C.
 set -euo pipefail
 cd "$(dirname "$0")"
+
+if [ "${1:-}" = "--web" ]; then
+  port=${2:-8000}
+  scripts/deps.sh web
+  cmake --preset web >/dev/null && cmake --build --preset web >/dev/null
+  echo "Kelvane Paint in the browser: http://127.0.0.1:$port/  (the page is build/web; Ctrl+C stops the server)"
+  exec /usr/bin/python3 -m http.server --bind 127.0.0.1 --directory build/web "$port"
+fi
 
 scripts/deps.sh run
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: unit, layer conformance and whole-program tests of the
-# native build, the sanitizer build, and the end-to-end and conformance
-# suites of the Windows build under Wine. Installs what is missing first.
+# native build, the sanitizer build, the end-to-end and conformance suites of
+# the Windows build under Wine, and the browser build's page in Chromium.
+# Installs what is missing first.
 set -uo pipefail
 cd "$(dirname "$0")"
 
@@ -24,6 +25,15 @@ stage "win32 build" build win32
 stage "win32 tests (Wine)" ctest --preset win32
 if [ -f tests/sanitize.sh ]; then
   stage "sanitizer build and tests" tests/sanitize.sh
+fi
+# The browser build and its tests in headless Chromium, where Emscripten and
+# Chromium can be installed (a failing install is reported, not a failure).
+if scripts/deps.sh web; then
+  stage "web build" build web
+  stage "web tests (Chromium)" ctest --preset web
+else
+  echo "=== web build and tests: SKIPPED: Emscripten, Chromium, ChromeDriver and Selenium" \
+       "(scripts/deps.sh web) cannot be installed here"
 fi
 if [ -x tests/fuzz/run.sh ]; then
   stage "fuzzing the window procedure (60 s)" tests/fuzz/run.sh 60

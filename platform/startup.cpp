@@ -3,11 +3,14 @@
 // supplies the default host.
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "user/host.h"
 
-int main(int argc, char **argv)
+namespace {
+
+int RunWinMain(int argc, char **argv)
 {
     kp::host::Host *host = kp::host::CreateDefaultHost();
     kp::host::SetHost(host);
@@ -25,4 +28,15 @@ int main(int argc, char **argv)
     kp::host::SetHost(nullptr);
     delete host;
     return exitCode;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    // Ends the process with WinMain's result, as the C runtime's start-up
+    // does: exit, not a return, so that it also ends a program whose main
+    // was suspended while it waited for input and resumed later (the browser
+    // host), where nothing would hear main's return.
+    std::exit(RunWinMain(argc, argv));
 }

@@ -5,7 +5,8 @@
 # The desktop tests' packages (window manager, compositor, Debian packaging)
 # are installed the same way, but where the archive cannot provide one the
 # script goes on: the tests that need it are skipped and say why.
-#   scripts/deps.sh run|test|bench
+#   scripts/deps.sh run|test|bench|web
+# web: what the browser build (Emscripten) and its tests in Chromium need.
 set -euo pipefail
 
 what=${1:-test}
@@ -19,7 +20,9 @@ case "$what" in
         desktop=(openbox sway xwayland wayvnc grim libfaketime x11-xserver-utils dpkg-dev lintian) ;;
   bench) packages+=(libbenchmark-dev libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool
                     python3 python3-xlib x11-utils valgrind) ;;
-  *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
+  web) packages=(cmake make python3 emscripten chromium chromium-driver python3-selenium
+                 python3-websocket) ;;
+  *) echo "usage: $0 run|test|bench|web" >&2; exit 2 ;;
 esac
 
 installed() {
@@ -38,6 +41,8 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 export DEBIAN_FRONTEND=noninteractive
+# Another apt-get may be running on a shared machine: wait for its lock.
+apt-get() { command apt-get -o DPkg::Lock::Timeout=900 "$@"; }
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -9,7 +9,7 @@ import time
 from . import pens
 from .oracle import BLACK_PEN, ExpectedCanvas
 from .picture import WHITE
-from .session import describe_differences
+from .driving import describe_differences
 from .waiting import wait_for
 
 CHECKS = {}

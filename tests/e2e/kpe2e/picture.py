@@ -102,32 +102,69 @@ def write_png(path, width, height, raw_rows):
         f.write(data)
 
 
-def read_png(path):
-    """Reads back a PNG written by write_png (8-bit RGB, filter None) as a Picture."""
-    with open(path, "rb") as f:
-        data = f.read()
+def _unfilter(raw, width, height, channels):
+    """The pixel bytes of a PNG's decompressed rows, every filter undone."""
+    stride = width * channels
+    out = bytearray(stride * height)
+    prior = bytearray(stride)
+    pos = 0
+    for y in range(height):
+        kind = raw[pos]
+        line = bytearray(raw[pos + 1:pos + 1 + stride])
+        pos += 1 + stride
+        if kind == 1:
+            for i in range(channels, stride):
+                line[i] = (line[i] + line[i - channels]) & 0xFF
+        elif kind == 2:
+            for i in range(stride):
+                line[i] = (line[i] + prior[i]) & 0xFF
+        elif kind == 3:
+            for i in range(stride):
+                left = line[i - channels] if i >= channels else 0
+                line[i] = (line[i] + ((left + prior[i]) >> 1)) & 0xFF
+        elif kind == 4:
+            for i in range(stride):
+                a = line[i - channels] if i >= channels else 0
+                b = prior[i]
+                c = prior[i - channels] if i >= channels else 0
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                pred = a if pa <= pb and pa <= pc else b if pb <= pc else c
+                line[i] = (line[i] + pred) & 0xFF
+        elif kind != 0:
+            raise ValueError("unknown PNG filter %d" % kind)
+        out[y * stride:(y + 1) * stride] = line
+        prior = line
+    return out
+
+
+def decode_png(data):
+    """A Picture from the bytes of an 8-bit RGB or RGBA PNG (alpha dropped),
+    such as a browser's screenshot."""
     if data[:8] != b"\x89PNG\r\n\x1a\n":
         raise ValueError("not a PNG file")
-    pos, idat, width, height = 8, b"", 0, 0
+    pos, idat, width, height, channels = 8, b"", 0, 0, 0
     while pos < len(data):
         (length,) = struct.unpack(">I", data[pos:pos + 4])
         kind = data[pos + 4:pos + 8]
         body = data[pos + 8:pos + 8 + length]
         if kind == b"IHDR":
-            width, height, depth, ctype = struct.unpack(">IIBB", body[:10])
-            if (depth, ctype) != (8, 2):
-                raise ValueError("only 8-bit RGB PNGs are read")
+            width, height, depth, ctype, _, _, interlace = struct.unpack(">IIBBBBB", body)
+            if depth != 8 or ctype not in (2, 6) or interlace:
+                raise ValueError("only 8-bit RGB or RGBA PNGs without interlacing are read")
+            channels = 3 if ctype == 2 else 4
         elif kind == b"IDAT":
             idat += body
         pos += 12 + length
-    raw = zlib.decompress(idat)
-    stride = 1 + 3 * width
-    pixels = array("I")
-    for y in range(height):
-        row = raw[y * stride:(y + 1) * stride]
-        if row[0] != 0:
-            raise ValueError("only filter type None is read")
-        for x in range(width):
-            r, g, b = row[1 + 3 * x:4 + 3 * x]
-            pixels.append(r << 16 | g << 8 | b)
+    rgb = _unfilter(zlib.decompress(idat), width, height, channels)
+    pixels = array("I", bytes(width * height * 4))
+    for i in range(width * height):
+        k = i * channels
+        pixels[i] = rgb[k] << 16 | rgb[k + 1] << 8 | rgb[k + 2]
     return Picture(width, height, pixels)
+
+
+def read_png(path):
+    """Reads a PNG file (8-bit RGB or RGBA) as a Picture."""
+    with open(path, "rb") as f:
+        return decode_png(f.read())
