@@ -1,6 +1,6 @@
 // The browser host's reading of pointer events: the window's mouse messages
 // for mouse, touch and pen samples as the page reports them.
-#include "browser_pointer.h"
+#include "web/browser_pointer.h"
 
 #include <gtest/gtest.h>
 

@@ -20,8 +20,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "../user/host.h"
-#include "../user/host_events.h"
+#include "../../user/host.h"
+#include "../../user/host_events.h"
 #include "browser_pointer.h"
 #include "web_canvas.h"
 

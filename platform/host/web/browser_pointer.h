@@ -21,7 +21,7 @@
 
 #include <windows.h>
 
-#include "pointer_state.h"
+#include "../pointer_state.h"
 
 namespace kp::host {
 

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "../gdi/window_surface.h"
+#include "../../gdi/window_surface.h"
 
 namespace kp::host {
 
