@@ -7,13 +7,17 @@ set -euo pipefail
 
 what=${1:-test}
 packages=(cmake make g++ pkg-config libsdl2-dev libx11-dev libxi-dev)
+# bench: libxtst-dev and libxext-dev for the real-display benchmark's pacer
+# and floor program, python3-matplotlib for its chart, and wine64 with the
+# 64-bit MinGW for its Wine side on machines that run no 32-bit code.
 case "$what" in
   run) packages+=(g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick python3 python3-xlib
                   x11-utils) ;;
   test) packages+=(libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick
                    python3 python3-xlib x11-utils clang libclang-rt-14-dev valgrind desktop-file-utils) ;;
   bench) packages+=(libbenchmark-dev libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool
-                    python3 python3-xlib x11-utils valgrind) ;;
+                    python3 python3-xlib x11-utils valgrind libxtst-dev libxext-dev
+                    python3-matplotlib wine64 g++-mingw-w64-x86-64) ;;
   *) echo "usage: $0 run|test|bench" >&2; exit 2 ;;
 esac
 
