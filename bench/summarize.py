@@ -15,7 +15,11 @@ def medians(folder):
     """name -> (median real time in ns, counters) over every Google Benchmark file."""
     result = {}
     for path in sorted(pathlib.Path(folder).glob("*.json")):
-        data = json.loads(path.read_text())
+        try:
+            data = json.loads(path.read_text())
+        except ValueError:
+            print(f"{path.name}: no results (its run failed)", file=sys.stderr)
+            continue
         if not isinstance(data, dict):
             continue
         for b in data.get("benchmarks", []):

@@ -43,6 +43,7 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 
 from kpe2e import processes  # noqa: E402
 from kpe2e.oracle import BLACK_PEN, ExpectedCanvas  # noqa: E402
+from kpe2e.picture import WHITE  # noqa: E402
 from kpe2e.targets import NativeTarget, Target, WineTarget  # noqa: E402
 from kpe2e.waiting import wait_for  # noqa: E402
 from kpe2e.xserver import XClient, Xvfb  # noqa: E402
@@ -118,6 +119,7 @@ class Run:
         self.x, self.xvfb, self.target = x, xvfb, target
         self.name, self.maximized, self.args = program_name, maximized, args
         self.window = None
+        self.window_size = None
         self.program = None
 
     def pids(self):
@@ -162,6 +164,39 @@ class Run:
             wait_for(lambda: (self.client()[2:] == (sw, sh), "%dx%d" % self.client()[2:]), 20,
                      "the client area to become %dx%d" % (sw, sh))
         cx, cy, cw, ch = self.client()
+        # Painted white where the drag goes (before the first paint Xvfb
+        # shows black there, like the strokes).
+        points = drag_points(self.args.moves)
+        box = (cx + LEFT - 2, cy + TOP - 2, ROW_WIDTH + 5, max(y for _, y in points) - TOP + 5)
+
+        def white():
+            colours = self.x.grab(self.x.root, *box).colours()
+            return colours == {WHITE}, "colours %s" % sorted(colours)[:4]
+        wait_for(white, 30, "the client area to be painted white")
+        # How far down the program paints, near the right edge: all of its
+        # window, except that Wine keeps a window within its maximum tracking
+        # size (the screen plus the frame), so that maximized by configuring
+        # its X window to the screen its client stays 15 rows short and the
+        # rows below are never painted. The client is what the program
+        # paints (at least 90% of the window's height, the same in two probes
+        # in a row, so that a paint in progress is not taken for it); the
+        # corner stroke below proves that it draws there.
+        last = []
+
+        def painted():
+            column = self.x.grab(self.x.root, cx + cw - 30, cy, 1, ch)
+            rows = next((y for y in range(ch) if column.get(cx + cw - 30, cy + y) != WHITE), ch)
+            last.append(rows)
+            return (rows >= 0.9 * ch and last[-2:] == [rows, rows],
+                    "%d of %d rows white" % (rows, ch))
+        wait_for(painted, 20, "the client area to be painted", interval=0.05)
+        self.window_size = (cw, ch)
+        if last[-1] < ch:
+            log("%s paints %dx%d of its %dx%d window" % (self.name, cw, last[-1], cw, ch))
+            ch = last[-1]
+        corner = (cx + cw - 61, cy + ch - 51, 51, 41)
+        if self.x.grab(self.x.root, *corner).colours() != {WHITE}:
+            raise RuntimeError("the corner of the client area is not white")
         # A stroke in the far corner of the client area must show: the
         # program draws everywhere in it (its size is really this), and the
         # first-stroke costs are paid before measuring. Each segment is
@@ -258,7 +293,7 @@ def measure_size(args, size):
     x = None
     targets = {}
     drags = {name: [] for name in args.programs}
-    clients = {}
+    clients, windows = {}, {}
     try:
         x = XClient(display)
         for name in args.programs:
@@ -270,7 +305,7 @@ def measure_size(args, size):
                 try:
                     t0 = time.monotonic()
                     cx, cy, cw, ch = run.start()
-                    clients[name] = [cw, ch]
+                    clients[name], windows[name] = [cw, ch], list(run.window_size)
                     ready = time.monotonic() - t0
                     load = os.getloadavg()[0]
                     d = run.drag((cx, cy))
@@ -297,7 +332,8 @@ def measure_size(args, size):
         med = {k: statistics.median(d["us_per_move"][k] for d in drags[name])
                for k in ("program", "x", "sum")}
         results.append({"size": size, "screen": screen, "maximized": maximized, "program": name,
-                        "client": clients[name], "median_us_per_move": med,
+                        "client": clients[name], "window": windows[name],
+                        "median_us_per_move": med,
                         "drags": drags[name]})
     return results
 
