@@ -29,15 +29,15 @@
 // ns) and whether any thread is runnable. The first sample of a stretch of
 // --quiet-ms in which nothing is runnable and the processes together ran
 // less than 1% of it gives the end readings (the watched processes do not
-// count here). Only after those readings are
-// taken does the pacer ask the server for the check pixels (XGetImage of
-// their bounding box on the root window): if they show, the readings stand;
-// if they do not (the program was idle for a moment with work left, or was
-// not scheduled at all), it waits for the next quiet stretch and takes new
-// end readings, which then also hold the cost of that one small probe; the
+// count here). Only after those readings are taken does the pacer ask the
+// server for the check pixels (XGetImage of their bounding box on the root
+// window, from its own connection): if one is black, the readings stand; if
+// none is (the program was idle for a moment with work left, or was not
+// scheduled at all), it waits for the next quiet stretch and takes new end
+// readings, which then also hold the cost of that one small probe; the
 // number of probes is reported. The same quiet wait comes before the start
 // readings, after the press, so that nothing left over from the press or
-// earlier drags is counted.
+// from starting the program is counted.
 //
 // Pacing: motion i goes out at t0 + i * interval (absolute time,
 // clock_nanosleep TIMER_ABSTIME), so a late wake-up does not push the rest of

@@ -7,15 +7,18 @@ Windows build under Wine and the bench's own floor program (kp-floor).
                  [--programs ...] [--docs PNG]
   measure.py chart DISPLAY_JSON PNG
 
-For each screen size a private Xvfb (24-bit) is started; on it each program in
-turn: started, its window awaited (polled, never slept for), maximized when
-the size asks for it (as a window manager does: _NET_WM_STATE and the window
-configured to the screen; the client area must then really be screen-sized),
-then a short stroke in the client area's far corner that must show (proof
-that the program draws there, and a warm-up), then --reps drags of --moves
-motion events by kp-drag (XTEST, one per millisecond). kp-drag reads the CPU
-time of the program's processes and of Xvfb before the first move and after
-the last one has been drawn; see bench/display/drag.cpp.
+For each screen size a private Xvfb (24-bit) is started. Each repetition
+then starts every program in turn (so that a busy spell of the shared machine
+falls on all of them alike): its window is awaited (polled, never slept for),
+maximized when the size asks for it (as the e2e harness does it with no
+window manager: _NET_WM_STATE_MAXIMIZED_* set and the X window configured to
+the screen), awaited painted white, and a short stroke drawn in the far
+corner of the client area must show (proof that the program really draws
+that far, and a warm-up); then kp-drag sends one drag of --moves motion
+events (XTEST, one per millisecond) and reads the CPU time of the program's
+processes and of Xvfb before the first move and after the last one has been
+drawn (see bench/display/drag.cpp); then the window is closed. Medians over
+the repetitions.
 
 The program side: the native program and the floor are one process each.
 Under Wine it is the exe's process and wineserver: wineserver serves the
