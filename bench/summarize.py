@@ -77,10 +77,11 @@ def print_display(data):
     wine_note = ""
     if data.get("wine_build") == "win64":
         wine_note = " (Wine: a 64-bit build, this machine runs no 32-bit code)"
-    print(f"real display: CPU per mouse move, {data['moves']}-move drags at 1000 Hz on Xvfb, "
+    hz = 1e6 / data.get("interval_us", 1000)
+    print(f"real display: CPU per mouse move, {data['moves']}-move drags at {hz:.0f} Hz on Xvfb, "
           f"median of {data['reps']}{wine_note}")
-    print(f"{'window':<28} {'program':<7} {'client':>10} {'program':>9} {'X':>7} {'sum':>7}"
-          f"  (us per move)")
+    print(f"{'window':<28} {'program':<7} {'client':>10} {'program':>8} {'X':>6} {'sum':>6}"
+          f" {'writes':>7}")
     print("-" * 80)
     results = data["results"]
     sizes = []
@@ -101,8 +102,9 @@ def print_display(data):
             first = False
             m = r["median_us_per_move"]
             client = "%dx%d" % tuple(r["client"])
-            print(f"{label:<28} {name:<7} {client:>10} {m['program']:>9.0f} {m['x']:>7.0f} "
-                  f"{m['sum']:>7.0f}")
+            writes = f"{m['writes']:.2f}" if "writes" in m else ""
+            print(f"{label:<28} {name:<7} {client:>10} {m['program']:>8.0f} {m['x']:>6.0f} "
+                  f"{m['sum']:>6.0f} {writes:>7}")
             noise += [d["others_cores"] for d in r["drags"]]
         ratios = []
         sums = {n: r["median_us_per_move"]["sum"] for n, r in rows.items()}
@@ -112,6 +114,10 @@ def print_display(data):
             ratios.append(f"Wine / native {sums['wine'] / sums['native']:.2f}")
         if ratios:
             print(f"{'':<28} sums: {', '.join(ratios)}")
+    print("program, X, sum: CPU us per move, each the median over the drags. writes: write "
+          "system calls\nof the program side per move; a present of the native program or the "
+          "floor flushes to the\nX server at least once, so fewer than one means presents merged "
+          "(moves came while it was busy)")
     if noise:
         print(f"rest of the machine during the drags: median {statistics.median(noise):.2f}, "
               f"max {max(noise):.2f} of {data.get('cores', '?')} cores busy; load average "

@@ -18,7 +18,10 @@
 // motion and once after the program has dealt with the last one. The pacer
 // is a process of its own and is not counted. --watch names processes that
 // are only reported (role "other"), such as helpers of the program that
-// have work of their own in the background. The X server's side includes
+// have work of their own in the background. Also reported: each process's
+// write system calls over the drag (/proc/PID/io), a sign of how many times
+// per move a program sends its requests out (a program that is behind
+// presents several moves at once). The X server's side includes
 // turning the XTEST requests into pointer events, which a real mouse costs
 // the server too.
 //
@@ -75,8 +78,9 @@ struct Point {
 };
 
 struct ProcCpu {
-    long long ticks = 0;  // utime + stime of the whole process
-    long long ns = 0;     // run time of all its threads (schedstat)
+    long long ticks = 0;   // utime + stime of the whole process
+    long long ns = 0;      // run time of all its threads (schedstat)
+    long long writes = 0;  // write system calls of the whole process (/proc/PID/io syscw)
     bool runnable = false;
     bool alive = false;
 };
@@ -147,6 +151,10 @@ ProcCpu ReadProc(int pid)
         return cpu;
     cpu.alive = true;
     cpu.ticks = std::atoll(f[11].c_str()) + std::atoll(f[12].c_str());  // fields 14 and 15
+    if (ReadFile(base + "/io", buf, sizeof buf)) {
+        if (const char *w = std::strstr(buf, "syscw:"))
+            cpu.writes = std::atoll(w + 6);
+    }
     DIR *dir = opendir((base + "/task").c_str());
     if (dir == nullptr)
         return cpu;
@@ -401,10 +409,10 @@ int main(int argc, char **argv)
         const ProcCpu &b = end.procs[i];
         const char *role = i + 1 < busy ? "program" : i + 1 == busy ? "xserver" : "other";
         std::printf("%s\n  {\"pid\": %d, \"comm\": \"%s\", \"role\": \"%s\", \"alive\": %s, "
-                    "\"ticks\": %lld, \"us\": %.0f, \"schedstat_us\": %.0f}",
+                    "\"ticks\": %lld, \"us\": %.0f, \"schedstat_us\": %.0f, \"writes\": %lld}",
                     i ? "," : "", pids[i], Comm(pids[i]).c_str(), role,
                     a.alive && b.alive ? "true" : "false", b.ticks - a.ticks,
-                    (b.ticks - a.ticks) * 1e6 / tck, (b.ns - a.ns) / 1e3);
+                    (b.ticks - a.ticks) * 1e6 / tck, (b.ns - a.ns) / 1e3, b.writes - a.writes);
     }
     std::printf("\n]}\n");
     return shown ? 0 : 3;

@@ -231,7 +231,8 @@ class Run:
         lines += ["%d %d" % (cx + x, cy + y) for x, y in points + checks]
         program, other = self.pids()
         argv = [self.args.drag, "--xserver", str(self.xvfb.proc.pid),
-                "--program", ",".join(map(str, program))]
+                "--program", ",".join(map(str, program)),
+                "--interval-us", str(self.args.interval_us)]
         if other:
             argv += ["--watch", ",".join(map(str, other))]
         proc = subprocess.run(argv, input="\n".join(lines) + "\n", capture_output=True, text=True,
@@ -266,7 +267,9 @@ def summarize_drag(d):
     moves = d["moves"]
     prog = sum(p["us"] for p in d["processes"] if p["role"] == "program")
     xs = sum(p["us"] for p in d["processes"] if p["role"] == "xserver")
-    return {"program": prog / moves, "x": xs / moves, "sum": (prog + xs) / moves}
+    writes = sum(p.get("writes", 0) for p in d["processes"] if p["role"] == "program")
+    return {"program": prog / moves, "x": xs / moves, "sum": (prog + xs) / moves,
+            "writes": writes / moves}
 
 
 def make_target(name, args, size):
@@ -317,10 +320,11 @@ def measure_size(args, size):
                 d["loadavg"] = load
                 d["us_per_move"] = s = summarize_drag(d)
                 drags[name].append(d)
-                log("%s %s %dx%d, drag %d: program %.0f + X %.0f = %.0f us/move; ready in %.1f s,"
-                    " drain %.0f ms, late>0.5ms %d, others %.2f cores, load %.2f, probes %d" % (
-                        size, name, cw, ch, rep + 1, s["program"], s["x"], s["sum"], ready,
-                        d["drain_ms"], d["late_count"], d["others_cores"], load, d["probes"]))
+                log("%s %s %dx%d, drag %d: program %.0f + X %.0f = %.0f us/move, %.2f writes/move;"
+                    " ready in %.1f s, drain %.0f ms, late>0.5ms %d, others %.2f cores, load %.2f,"
+                    " probes %d" % (size, name, cw, ch, rep + 1, s["program"], s["x"], s["sum"],
+                                    s["writes"], ready, d["drain_ms"], d["late_count"],
+                                    d["others_cores"], load, d["probes"]))
     finally:
         for target in targets.values():
             target.teardown()
@@ -333,7 +337,7 @@ def measure_size(args, size):
     results = []
     for name in args.programs:
         med = {k: statistics.median(d["us_per_move"][k] for d in drags[name])
-               for k in ("program", "x", "sum")}
+               for k in ("program", "x", "sum", "writes")}
         results.append({"size": size, "screen": screen, "maximized": maximized, "program": name,
                         "client": clients[name], "window": windows[name],
                         "median_us_per_move": med,
@@ -342,7 +346,7 @@ def measure_size(args, size):
 
 
 def measure(args):
-    out = {"moves": args.moves, "reps": args.reps, "interval_us": 1000, "results": [],
+    out = {"moves": args.moves, "reps": args.reps, "interval_us": args.interval_us, "results": [],
            "cores": os.cpu_count(), "wine_build": args.wine_build,
            "loadavg_before": os.getloadavg()}
     for size in args.sizes:
@@ -423,8 +427,8 @@ def chart(data, paths):
     ax_parts.grid(True, axis="y", alpha=0.3)
     ax_parts.set_ylim(0, ax_parts.get_ylim()[1] * 1.45)
     ax_parts.legend(fontsize=7, loc="upper left", ncol=2)
-    fig.suptitle("CPU per mouse move, %d-move drags at 1000 Hz on Xvfb, median of %d"
-                 % (data["moves"], data["reps"]))
+    fig.suptitle("CPU per mouse move, %d-move drags at %.0f Hz on Xvfb, median of %d"
+                 % (data["moves"], 1e6 / data.get("interval_us", 1000), data["reps"]))
     fig.tight_layout()
     for p in paths:
         fig.savefig(p, dpi=100)
@@ -447,6 +451,8 @@ def main():
                    help="what the exe is: win32, or win64 where no 32-bit code runs")
     r.add_argument("--moves", type=int, default=2000)
     r.add_argument("--reps", type=int, default=5)
+    r.add_argument("--interval-us", type=int, default=1000,
+                   help="time between two moves (1000: a 1000 Hz mouse)")
     r.add_argument("--sizes", default=",".join(SIZES))
     r.add_argument("--programs", default=",".join(PROGRAMS))
     r.add_argument("--docs", help="also write the chart here")

@@ -62,7 +62,7 @@ def drag(program, x, other=0, moves=2000):
 class SummaryTest(unittest.TestCase):
     def test_per_move_sums_leave_out_other_processes(self):
         got = measure.summarize_drag(drag([400_000, 200_000], 300_000, other=1_000_000))
-        self.assertEqual(got, {"program": 300.0, "x": 150.0, "sum": 450.0})
+        self.assertEqual(got, {"program": 300.0, "x": 150.0, "sum": 450.0, "writes": 0.0})
 
     def result(self, size, program, us_program, us_x, client=(584, 461)):
         return {"size": size, "screen": "1280x1024", "maximized": size != "window",
