@@ -383,8 +383,9 @@ def chart(data, paths):
         sums = [r["median_us_per_move"]["sum"] for r in rows]
         ax_sum.plot(area, sums, "o-", color=colours[name], label=labels[name])
         for a, v in zip(area, sums):
-            ax_sum.annotate("%.0f" % v, (a, v), textcoords="offset points", xytext=(6, 4),
-                            fontsize=8, color=colours[name])
+            ax_sum.annotate("%.0f" % v, (a, v), textcoords="offset points",
+                            xytext=(6, -12 if name == "native" else 4), fontsize=8,
+                            color=colours[name])
     ax_sum.set_xscale("log")
     ax_sum.set_yscale("log")
     # One tick per screen (Wine's client at 600 x 500 is a little larger).
