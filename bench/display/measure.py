@@ -1,0 +1,490 @@
+#!/usr/bin/env python3
+"""CPU per mouse move on a real X server (Xvfb), for the native program, the
+Windows build under Wine and the bench's own floor program (kp-floor).
+
+  measure.py run --out DIR --native EXE --wine-exe EXE --floor EXE --drag EXE
+                 [--wineprefix DIR] [--moves 2000] [--reps 5] [--sizes ...]
+                 [--programs ...] [--docs PNG]
+  measure.py chart DISPLAY_JSON PNG
+
+For each screen size a private Xvfb (24-bit) is started. Each repetition
+then starts every program in turn (so that a busy spell of the shared machine
+falls on all of them alike): its window is awaited (polled, never slept for),
+maximized when the size asks for it (as the e2e harness does it with no
+window manager: _NET_WM_STATE_MAXIMIZED_* set and the X window configured to
+the screen), awaited painted white, and a short stroke drawn in the far
+corner of the client area must show (proof that the program really draws
+that far, and a warm-up); then kp-drag sends one drag of --moves motion
+events (XTEST, one per millisecond) and reads the CPU time of the program's
+processes and of Xvfb before the first move and after the last one has been
+drawn (see bench/display/drag.cpp); then the window is closed. Medians over
+the repetitions.
+
+The program side: the native program and the floor are one process each.
+Under Wine it is the exe's process and wineserver: wineserver serves the
+program's USER/GDI calls (its message queue, window state, input), so it
+belongs to the program, not to the X server. Wine's other processes in the
+prefix (explorer.exe, services.exe, winedevice.exe, ...) are recorded as
+"other" but not counted: they do not take part in a drag, and one of them
+(winedevice.exe with the HID/USB bus drivers) polls in the background at a
+few percent of a core, which would count as per-move cost otherwise.
+
+Results go to DIR/display.json (read by bench/summarize.py) and the chart to
+DIR/bench-display.png (and to --docs if given)."""
+
+import argparse
+import json
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+
+from kpe2e import processes  # noqa: E402
+from kpe2e.oracle import BLACK_PEN, ExpectedCanvas  # noqa: E402
+from kpe2e.picture import WHITE  # noqa: E402
+from kpe2e.targets import NativeTarget, Target, WineTarget  # noqa: E402
+from kpe2e.waiting import wait_for  # noqa: E402
+from kpe2e.xserver import XClient, Xvfb  # noqa: E402
+
+# (name, screen, maximized)
+SIZES = {
+    "window": ("1280x1024", False),
+    "fhd": ("1920x1080", True),
+    "uhd": ("3840x2160", True),
+}
+PROGRAMS = ("native", "wine", "floor")
+TITLES = {"native": "Kelvane Paint", "wine": "Kelvane Paint", "floor": "Kelvane Paint floor"}
+
+# The drag: rows of a zig-zag, 3 px right (or left) and 2 px up or down per
+# move, rows 6 px apart, from the top-left of the client area: 2000 moves take
+# 11 rows, 543 x 68 pixels.
+STEP, AMPLITUDE, ROW_GAP, LEFT, ROW_WIDTH, TOP = 3, 2, 6, 20, 543, 16
+
+
+class FloorTarget(Target):
+    """kp-floor: a bare Xlib + MIT-SHM client of the native client's size."""
+
+    name = "floor"
+    client_size = NativeTarget.client_size
+
+    def setup(self, display):
+        super().setup(display)
+        if not os.access(self.exe, os.X_OK):
+            raise RuntimeError("not an executable program: %s" % self.exe)
+
+    def env(self):
+        env = dict(os.environ, DISPLAY=self.display)
+        env.pop("WAYLAND_DISPLAY", None)
+        return env
+
+    def argv(self, args):
+        return [self.exe] + [str(v) for v in self.client_size] + args
+
+
+def comm(pid):
+    try:
+        with open("/proc/%d/comm" % pid) as f:
+            return f.read().strip()
+    except OSError:
+        return ""
+
+
+def log(msg):
+    print(msg, file=sys.stderr, flush=True)
+
+
+def drag_points(moves):
+    """moves + 1 points (the first is the press) in client coordinates."""
+    per_row = ROW_WIDTH // STEP
+    points = []
+    for r in range(moves // per_row + 1):
+        xs = [LEFT + STEP * i for i in range(per_row + 1)]
+        if r % 2:
+            xs.reverse()
+        base = TOP + r * ROW_GAP
+        points += [(x, base + (AMPLITUDE if i % 2 else 0)) for i, x in enumerate(xs)]
+    return points[:moves + 1]
+
+
+def neighbours(p):
+    return [(p[0] + dx, p[1] + dy) for dy in (-1, 0, 1) for dx in (-1, 0, 1) if dx or dy]
+
+
+class Run:
+    """One program on one screen: started, sized, checked, measured, closed."""
+
+    def __init__(self, x, xvfb, target, program_name, maximized, args):
+        self.x, self.xvfb, self.target = x, xvfb, target
+        self.name, self.maximized, self.args = program_name, maximized, args
+        self.window = None
+        self.window_size = None
+        self.program = None
+
+    def pids(self):
+        """(counted as the program, only recorded): see the module's notes."""
+        if not isinstance(self.target, WineTarget):
+            return [self.program.pid], []
+        program, other = [self.program.pid], []
+        for pid in sorted(processes.pids_with_env("WINEPREFIX", self.target.prefix)):
+            if pid == self.program.pid:
+                continue
+            (program if comm(pid).startswith("wineserver") else other).append(pid)
+        return program, other
+
+    def find_window(self):
+        title = TITLES[self.name]
+
+        def probe():
+            code = self.program.exit_code()
+            if code is not None:
+                raise RuntimeError("%s exited with code %s before its window appeared"
+                                   % (self.name, code))
+            mine = set(sum(self.pids(), []))
+            for win in self.x.top_level_windows(title=title):
+                owner = self.x.window_pid(win)
+                if owner is None or owner in mine:
+                    return win
+            return None
+        return wait_for(probe, 60, 'a viewable window titled "%s"' % title)
+
+    def client(self):
+        """(x, y, width, height) of the client area in root coordinates."""
+        x, y, w, h = self.x.geometry(self.window)
+        left, top, right, bottom = self.target.frame((w, h))
+        return x + left, y + top, w - left - right, h - top - bottom
+
+    def start(self):
+        self.program = self.target.launch()
+        self.window = self.find_window()
+        sw, sh = self.x.screen.width_in_pixels, self.x.screen.height_in_pixels
+        if self.maximized:
+            self.x.maximize(self.window, sw, sh)
+            wait_for(lambda: (self.client()[2:] == (sw, sh), "%dx%d" % self.client()[2:]), 20,
+                     "the client area to become %dx%d" % (sw, sh))
+        cx, cy, cw, ch = self.client()
+        # Painted white where the drag goes (before the first paint Xvfb
+        # shows black there, like the strokes).
+        points = drag_points(self.args.moves)
+        box = (cx + LEFT - 2, cy + TOP - 2, ROW_WIDTH + 5, max(y for _, y in points) - TOP + 5)
+
+        def white():
+            colours = self.x.grab(self.x.root, *box).colours()
+            return colours == {WHITE}, "colours %s" % sorted(colours)[:4]
+        wait_for(white, 30, "the client area to be painted white")
+        # How far down the program paints, near the right edge: all of its
+        # window, except that Wine keeps a window within its maximum tracking
+        # size (the screen plus the frame), so that maximized by configuring
+        # its X window to the screen its client stays 15 rows short and the
+        # rows below are never painted. The client is what the program
+        # paints (at least 90% of the window's height, the same in two probes
+        # in a row, so that a paint in progress is not taken for it); the
+        # corner stroke below proves that it draws there.
+        last = []
+
+        def painted():
+            column = self.x.grab(self.x.root, cx + cw - 30, cy, 1, ch)
+            rows = next((y for y in range(ch) if column.get(cx + cw - 30, cy + y) != WHITE), ch)
+            last.append(rows)
+            return (rows >= 0.9 * ch and last[-2:] == [rows, rows],
+                    "%d of %d rows white" % (rows, ch))
+        wait_for(painted, 20, "the client area to be painted", interval=0.05)
+        self.window_size = (cw, ch)
+        if last[-1] < ch:
+            log("%s paints %dx%d of its %dx%d window" % (self.name, cw, last[-1], cw, ch))
+            ch = last[-1]
+        corner = (cx + cw - 61, cy + ch - 51, 51, 41)
+        if self.x.grab(self.x.root, *corner).colours() != {WHITE}:
+            raise RuntimeError("the corner of the client area is not white")
+        # A stroke in the far corner of the client area must show: the
+        # program draws everywhere in it (its size is really this), and the
+        # first-stroke costs are paid before measuring. Each segment is
+        # awaited before the next move (Wine merges moves that queue up).
+        stroke = [(cw - 60, ch - 12), (cw - 12, ch - 12), (cw - 12, ch - 50)]
+        canvas = ExpectedCanvas()
+        canvas.press(stroke[0])
+        self.x.move(cx + stroke[0][0], cy + stroke[0][1])
+        self.x.button(1, True)
+        try:
+            for p in stroke[1:]:
+                pixels = sorted(canvas.segment(p, BLACK_PEN))
+                self.x.move(cx + p[0], cy + p[1])
+
+                def shown():
+                    pic = self.x.grab(self.x.root, cx + cw - 60, cy + ch - 50, 49, 39)
+                    missing = [q for q in pixels if pic.get(cx + q[0], cy + q[1]) != 0]
+                    return not missing, "%d of %d pixels missing" % (len(missing), len(pixels))
+                wait_for(shown, 20, "a segment in the corner of %dx%d" % (cw, ch))
+        finally:
+            self.x.button(1, False)
+        return cx, cy, cw, ch
+
+    def drag(self, origin):
+        cx, cy = origin
+        points = drag_points(self.args.moves)
+        checks = neighbours(points[-1])
+        lines = ["%d %d" % (len(points), len(checks))]
+        lines += ["%d %d" % (cx + x, cy + y) for x, y in points + checks]
+        program, other = self.pids()
+        argv = [self.args.drag, "--xserver", str(self.xvfb.proc.pid),
+                "--program", ",".join(map(str, program)),
+                "--interval-us", str(self.args.interval_us)]
+        if other:
+            argv += ["--watch", ",".join(map(str, other))]
+        proc = subprocess.run(argv, input="\n".join(lines) + "\n", capture_output=True, text=True,
+                              env=dict(os.environ, DISPLAY=self.x.d.get_display_name()),
+                              timeout=180)
+        if proc.returncode != 0:
+            raise RuntimeError("kp-drag failed (%d): %s %s" % (proc.returncode,
+                                                                proc.stderr.strip(),
+                                                                proc.stdout.strip()))
+        return json.loads(proc.stdout)
+
+    def close(self):
+        """Closes the window as a window manager would and waits for the
+        process to end (stopping it if it does not); the target's other
+        processes (Wine's) stay for the next start."""
+        if self.program is None:
+            return
+        if self.window is not None and self.program.exit_code() is None:
+            try:
+                self.x.close_window(self.window)
+            except Exception:
+                pass
+        if self.program.wait(10) is None:
+            self.program.stop()
+        if self.window is not None:
+            wait_for(lambda: self.window not in self.x.top_level_windows(title=TITLES[self.name]),
+                     10, "the closed window to go away")
+
+
+def summarize_drag(d):
+    """µs per move of each side from kp-drag's output."""
+    moves = d["moves"]
+    prog = sum(p["us"] for p in d["processes"] if p["role"] == "program")
+    xs = sum(p["us"] for p in d["processes"] if p["role"] == "xserver")
+    writes = sum(p.get("writes", 0) for p in d["processes"] if p["role"] == "program")
+    return {"program": prog / moves, "x": xs / moves, "sum": (prog + xs) / moves,
+            "writes": writes / moves}
+
+
+def make_target(name, args, size):
+    if name == "native":
+        target = NativeTarget(args.native, args.work, log)
+    elif name == "wine":
+        target = WineTarget(args.wine_exe, args.work, log, args.wineprefix)
+        if args.wine_loader:
+            # The 64-bit loader, called directly: Debian's `wine` picks the
+            # 32-bit one whenever that is installed.
+            target.wine = args.wine_loader
+            os.environ["WINELOADER"] = args.wine_loader
+        target.check_available()
+    else:
+        target = FloorTarget(args.floor, args.work, log)
+    target.log_label = "%s-%s" % (name, size)
+    return target
+
+
+def measure_size(args, size):
+    """All drags on one screen: each repetition starts every program afresh
+    in turn, so that a busy spell of the shared machine falls on all of them
+    alike rather than on one program's drags."""
+    screen, maximized = SIZES[size]
+    xvfb = Xvfb(screen + "x24")
+    display = xvfb.start()
+    x = None
+    targets = {}
+    drags = {name: [] for name in args.programs}
+    clients, windows = {}, {}
+    try:
+        x = XClient(display)
+        for name in args.programs:
+            targets[name] = make_target(name, args, size)
+            targets[name].setup(display)
+        for rep in range(args.reps):
+            for name in args.programs:
+                run = Run(x, xvfb, targets[name], name, maximized, args)
+                try:
+                    t0 = time.monotonic()
+                    cx, cy, cw, ch = run.start()
+                    clients[name], windows[name] = [cw, ch], list(run.window_size)
+                    ready = time.monotonic() - t0
+                    load = os.getloadavg()[0]
+                    d = run.drag((cx, cy))
+                finally:
+                    run.close()
+                d["loadavg"] = load
+                d["us_per_move"] = s = summarize_drag(d)
+                drags[name].append(d)
+                log("%s %s %dx%d, drag %d: program %.0f + X %.0f = %.0f us/move, %.2f writes/move;"
+                    " ready in %.1f s, drain %.0f ms, late>0.5ms %d, others %.2f cores, load %.2f,"
+                    " probes %d" % (size, name, cw, ch, rep + 1, s["program"], s["x"], s["sum"],
+                                    s["writes"], ready, d["drain_ms"], d["late_count"],
+                                    d["others_cores"], load, d["probes"]))
+    finally:
+        for target in targets.values():
+            target.teardown()
+        if x is not None:
+            try:
+                x.close()
+            except Exception:
+                pass
+        xvfb.stop()
+    results = []
+    for name in args.programs:
+        med = {k: statistics.median(d["us_per_move"][k] for d in drags[name])
+               for k in ("program", "x", "sum", "writes")}
+        results.append({"size": size, "screen": screen, "maximized": maximized, "program": name,
+                        "client": clients[name], "window": windows[name],
+                        "median_us_per_move": med,
+                        "drags": drags[name]})
+    return results
+
+
+def measure(args):
+    out = {"moves": args.moves, "reps": args.reps, "interval_us": args.interval_us, "results": [],
+           "cores": os.cpu_count(), "wine_build": args.wine_build,
+           "loadavg_before": os.getloadavg()}
+    for size in args.sizes:
+        out["results"] += measure_size(args, size)
+    out["loadavg_after"] = os.getloadavg()
+    return out
+
+
+def chart(data, paths):
+    """Left: program + X per move against the client area. Right: the same
+    split into program (solid) and X server (hatched), stacked, per size."""
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    from matplotlib.ticker import FixedLocator, FuncFormatter, NullFormatter
+
+    colours = {"native": "tab:blue", "wine": "tab:red", "floor": "tab:green"}
+    labels = {"native": "native (SDL host)", "wine": "Windows build under Wine",
+              "floor": "floor (bare Xlib + MIT-SHM)"}
+    if data.get("wine_build") == "win64":
+        labels["wine"] += " (64-bit)"
+    results = data["results"]
+    sizes = []
+    for r in results:
+        if r["size"] not in sizes:
+            sizes.append(r["size"])
+    names = [n for n in PROGRAMS if any(r["program"] == n for r in results)]
+
+    fig, (ax_sum, ax_parts) = plt.subplots(1, 2, figsize=(13, 5.2))
+    for name in names:
+        rows = sorted((r for r in results if r["program"] == name),
+                      key=lambda r: r["client"][0] * r["client"][1])
+        area = [r["client"][0] * r["client"][1] for r in rows]
+        sums = [r["median_us_per_move"]["sum"] for r in rows]
+        ax_sum.plot(area, sums, "o-", color=colours[name], label=labels[name])
+        for a, v in zip(area, sums):
+            ax_sum.annotate("%.0f" % v, (a, v), textcoords="offset points",
+                            xytext=(6, -12 if name == "native" else 4), fontsize=8,
+                            color=colours[name])
+    ax_sum.set_xscale("log")
+    ax_sum.set_yscale("log")
+    # One tick per screen (Wine's client at 600 x 500 is a little larger).
+    areas = sorted({next(r["client"][0] * r["client"][1] for r in results if r["size"] == size)
+                    for size in sizes})
+    ax_sum.xaxis.set_major_locator(FixedLocator(areas))
+    ax_sum.xaxis.set_major_formatter(FuncFormatter(lambda v, _: "%.2f M" % (v / 1e6)))
+    ax_sum.xaxis.set_minor_formatter(NullFormatter())
+    ax_sum.yaxis.set_major_locator(FixedLocator([20, 50, 100, 200, 500, 1000, 2000, 5000]))
+    ax_sum.yaxis.set_major_formatter(FuncFormatter(lambda v, _: "%.0f" % v))
+    ax_sum.yaxis.set_minor_formatter(NullFormatter())
+    ax_sum.set_xlabel("client area (pixels)")
+    ax_sum.set_ylabel("CPU per mouse move, program + X server (µs)")
+    ax_sum.set_title("program + X server")
+    ax_sum.grid(True, which="both", alpha=0.3)
+    ax_sum.legend(fontsize=8)
+
+    width = 0.8 / max(len(names), 1)
+    for i, name in enumerate(names):
+        for j, size in enumerate(sizes):
+            r = next((r for r in results if r["program"] == name and r["size"] == size), None)
+            if r is None:
+                continue
+            m = r["median_us_per_move"]
+            x = j + (i - (len(names) - 1) / 2) * width
+            ax_parts.bar(x, m["program"], width, color=colours[name],
+                         label=labels[name] + ": program" if j == 0 else None)
+            ax_parts.bar(x, m["x"], width, bottom=m["program"], color="white",
+                         edgecolor=colours[name], hatch="//",
+                         label=labels[name] + ": X server" if j == 0 else None)
+    ticks = []
+    for size in sizes:
+        r = next(r for r in results if r["size"] == size)
+        ticks.append("%s\nclient %dx%d" % ("maximized" if r["maximized"] else "600x500 window",
+                                            r["client"][0], r["client"][1]))
+    ax_parts.set_xticks(range(len(sizes)))
+    ax_parts.set_xticklabels(ticks, fontsize=8)
+    ax_parts.set_ylabel("CPU per mouse move (µs)")
+    ax_parts.set_title("program (solid) and X server (hatched)")
+    ax_parts.grid(True, axis="y", alpha=0.3)
+    ax_parts.set_ylim(0, ax_parts.get_ylim()[1] * 1.45)
+    ax_parts.legend(fontsize=7, loc="upper left", ncol=2)
+    fig.suptitle("CPU per mouse move, %d-move drags at %.0f Hz on Xvfb, median of %d"
+                 % (data["moves"], 1e6 / data.get("interval_us", 1000), data["reps"]))
+    fig.tight_layout()
+    for p in paths:
+        fig.savefig(p, dpi=100)
+    plt.close(fig)
+
+
+def main():
+    p = argparse.ArgumentParser(description=__doc__,
+                                formatter_class=argparse.RawDescriptionHelpFormatter)
+    sub = p.add_subparsers(dest="cmd", required=True)
+    r = sub.add_parser("run")
+    r.add_argument("--out", required=True)
+    r.add_argument("--native", required=True)
+    r.add_argument("--wine-exe", required=True)
+    r.add_argument("--floor", required=True)
+    r.add_argument("--drag", required=True)
+    r.add_argument("--wineprefix", required=True)
+    r.add_argument("--wine-loader", help="the Wine loader to run the exe with (default: wine)")
+    r.add_argument("--wine-build", default="win32",
+                   help="what the exe is: win32, or win64 where no 32-bit code runs")
+    r.add_argument("--moves", type=int, default=2000)
+    r.add_argument("--reps", type=int, default=5)
+    r.add_argument("--interval-us", type=int, default=1000,
+                   help="time between two moves (1000: a 1000 Hz mouse)")
+    r.add_argument("--sizes", default=",".join(SIZES))
+    r.add_argument("--programs", default=",".join(PROGRAMS))
+    r.add_argument("--docs", help="also write the chart here")
+    c = sub.add_parser("chart")
+    c.add_argument("json")
+    c.add_argument("png")
+    args = p.parse_args()
+    if args.cmd == "chart":
+        with open(args.json) as f:
+            chart(json.load(f), [args.png])
+        return
+    args.sizes = args.sizes.split(",")
+    args.programs = args.programs.split(",")
+    for s in args.sizes:
+        if s not in SIZES:
+            p.error("unknown size %s (%s)" % (s, ", ".join(SIZES)))
+    for n in args.programs:
+        if n not in PROGRAMS:
+            p.error("unknown program %s (%s)" % (n, ", ".join(PROGRAMS)))
+    os.makedirs(args.out, exist_ok=True)
+    args.work = os.path.join(args.out, "display-logs")
+    os.makedirs(args.work, exist_ok=True)
+    data = measure(args)
+    with open(os.path.join(args.out, "display.json"), "w") as f:
+        json.dump(data, f, indent=1)
+    paths = [os.path.join(args.out, "bench-display.png")]
+    if args.docs:
+        paths.append(args.docs)
+    chart(data, paths)
+    log("wrote %s and %s" % (os.path.join(args.out, "display.json"), ", ".join(paths)))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# CPU per mouse move on a real X server: the path a user runs, present
+# included (unlike the headless move cycle, whose present only records a
+# rectangle). A left drag of 2000 motion events, sent through XTEST one per
+# millisecond like a 1000 Hz mouse, each a segment of a few pixels, on a
+# private 24-bit Xvfb; the CPU time (utime + stime) of the program's
+# processes and of the X server over the drag only, per move. Three
+# programs: the native build (build/bench/kelvane-paint), the Windows build
+# under Wine (the exe's process and wineserver count as the program; Wine's
+# helper processes are recorded but not counted) and kp-floor, the bench's
+# own bare Xlib + MIT-SHM client that draws each segment and puts just its
+# bounding box: the least a correct program can cost. Three sizes: the
+# 600 x 500 window on a 1280 x 1024 screen, and the window maximized (its X
+# window configured to the screen) on 1920 x 1080 and on 3840 x 2160. Five
+# drags each, every program started afresh for each, medians.
+#
+# The pacer (bench/display/drag.cpp) and the orchestration
+# (bench/display/measure.py) explain how the start and the end of a drag are
+# found without counting the pacer or its own probes. Only the real binaries
+# are driven, so any build of the program can be measured again.
+#
+#   bench/run-display.sh OUTPUT_FOLDER [--docs] [measure.py run options...]
+#     --docs            also write the chart to docs/bench-display.png
+#     --moves N --reps N --sizes window,fhd,uhd --programs native,wine,floor
+# Writes OUTPUT_FOLDER/display.json and OUTPUT_FOLDER/bench-display.png
+# (logs of the programs in OUTPUT_FOLDER/display-logs); bench/summarize.py
+# OUTPUT_FOLDER prints the table. About three and a half minutes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+out=$1
+shift
+extra=()
+for arg in "$@"; do
+  if [ "$arg" = --docs ]; then extra+=(--docs docs/bench-display.png); else extra+=("$arg"); fi
+done
+mkdir -p "$out"
+
+build=${KP_BENCH_BUILD:-build/bench}
+for exe in kelvane-paint bench/kp-drag bench/kp-floor; do
+  [ -x "$build/$exe" ] || { echo "build the bench preset first (no $build/$exe)" >&2; exit 1; }
+done
+
+# The Windows program, built like the move cycle's Windows side. Where the
+# kernel runs no 32-bit code (some virtual machines: the 32-bit Wine loader
+# fails with "Exec format error") the same sources are built for 64-bit
+# Windows and run by the 64-bit loader instead; the results say which.
+if WINEDEBUG=-all wine --version >/dev/null 2>&1; then
+  wine_build=win32 toolchain=i686-w64-mingw32 loader=()
+elif [ -x /usr/lib/wine/wine64 ]; then
+  echo "32-bit Wine cannot run here: measuring a 64-bit build under wine64" >&2
+  wine_build=win64 toolchain=x86_64-w64-mingw32 loader=(--wine-loader /usr/lib/wine/wine64)
+else
+  echo "Wine cannot run here: measuring the native program and the floor only" >&2
+  wine_build=none loader=(--programs native,floor)
+fi
+win=build/bench-$wine_build
+if [ "$wine_build" != none ]; then
+  cmake -S . -B "$win" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/$toolchain.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DKP_BUILD_BENCH=ON -DKP_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$win" -j2 --target kelvane-paint >/dev/null
+fi
+
+echo "machine load before: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
+/usr/bin/python3 bench/display/measure.py run --out "$out" \
+  --native "$build/kelvane-paint" --drag "$build/bench/kp-drag" --floor "$build/bench/kp-floor" \
+  --wine-exe "$win/kelvane-paint.exe" --wineprefix "$PWD/$win/display-wineprefix" \
+  --wine-build "$wine_build" "${loader[@]}" "${extra[@]}"
+echo "machine load after: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
