@@ -11,6 +11,8 @@
 // costs one update of the window, not one per event.
 #include <windows.h>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -344,9 +346,9 @@ bool SdlHost::Handle(const SDL_Event &e)
 // True if anything reached the layer. An X event's data (SDL_SYSWMEVENT)
 // lives until the next SDL_PeepEvents, so each batch is handled before the
 // next one is fetched.
-bool SdlHost::DeliverQueued()
+bool SdlHost::DeliverQueued(bool readDisplay)
 {
-    if (!SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT))
+    if (!SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) && (readDisplay || XlibHasQueued()))
         SDL_PumpEvents();
     bool delivered = false;
     int total = 0;
@@ -364,18 +366,53 @@ bool SdlHost::DeliverQueued()
     return delivered;
 }
 
+bool SdlHost::XlibHasQueued()
+{
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (display_ != nullptr)
+        return XEventsQueued(display_, QueuedAlready) > 0;
+#endif
+    return true;
+}
+
+// Waits until the display has something to say (or a signal came).
+bool SdlHost::WaitForDisplay()
+{
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (display_ != nullptr) {
+        XFlush(display_);
+        if (XEventsQueued(display_, QueuedAlready) > 0)
+            return true;
+        pollfd fd = {ConnectionNumber(display_), POLLIN, 0};
+        poll(&fd, 1, -1);
+        return true;
+    }
+#endif
+    return SDL_WaitEvent(nullptr) != 0;  // waits for an event and leaves it queued
+}
+
 void SdlHost::PumpEvents(bool wait)
 {
     if (video_ != Video::Running)
         return;
     // Everything painted since the last call reaches the screen first.
     FlushAll();
-    bool delivered = DeliverQueued();
+    // What SDL and Xlib already hold is delivered without asking the display.
+    // The display's connection is read only when a wait says it has
+    // something, and without waiting at most once a millisecond: a program
+    // that keeps asking still sees its input soon, and a drag's moves cost
+    // no reads that find nothing.
+    const Uint64 now = SDL_GetTicks64();
+    const bool read = !wait && now != lastRead_;
+    if (read)
+        lastRead_ = now;
+    bool delivered = DeliverQueued(read);
     while (wait && !delivered) {
         FlushAll();
-        if (!SDL_WaitEvent(nullptr))  // waits for an event and leaves it queued
+        if (!WaitForDisplay())
             return;
-        delivered = DeliverQueued();
+        lastRead_ = SDL_GetTicks64();
+        delivered = DeliverQueued(true);
     }
 }
 

@@ -64,7 +64,9 @@ class SdlHost final : public Host {
     void PixelSize(HostWindow *w, int *width, int *height);
     bool FollowSize(HostWindow *w);
     void Show(HostWindow *w);
-    bool DeliverQueued();
+    bool DeliverQueued(bool readDisplay);
+    bool XlibHasQueued();
+    bool WaitForDisplay();
     bool Handle(const SDL_Event &e);
     bool CloseAll();
 
@@ -90,6 +92,10 @@ class SdlHost final : public Host {
     enum class Video { Untried, Failed, Running };
     Video video_ = Video::Untried;
     bool x11_ = false;  // pointer input and exposure from the X events
+#if defined(SDL_VIDEO_DRIVER_X11)
+    Display *display_ = nullptr;  // the X connection, once a window has told us
+#endif
+    Uint64 lastRead_ = 0;
     std::vector<HostWindow *> windows_;
     SDL_Event batch_[kEventBatch];
 };

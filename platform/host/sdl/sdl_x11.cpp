@@ -33,6 +33,7 @@ void SdlHost::SetUpX11Window(HostWindow *w)
     if (!SDL_GetWindowWMInfo(w->window, &info) || info.subsystem != SDL_SYSWM_X11)
         return;
     w->xwindow = info.info.x11.window;
+    display_ = info.info.x11.display;
     // Keep the window's content where it is when it changes size, so that
     // the server asks to repaint only the strips it uncovers.
     XSetWindowAttributes attributes;
