@@ -3,7 +3,9 @@
 // supplies the default host.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "user/host.h"
@@ -24,6 +26,16 @@ int RunWinMain(int argc, char **argv)
     }
 
     int exitCode = WinMain(GetModuleHandleA(NULL), NULL, commandLine.data(), SW_SHOWDEFAULT);
+
+    // Nothing could be shown: the program ended because the host failed, not
+    // by its own choice, and says so once.
+    if (const char *failure = host->Failure()) {
+        const char *name = argc > 0 && argv[0] != nullptr ? argv[0] : "kelvane-paint";
+        if (const char *slash = std::strrchr(name, '/'))
+            name = slash + 1;
+        std::fprintf(stderr, "%s: %s\n", name, failure);
+        exitCode = 1;
+    }
 
     kp::host::SetHost(nullptr);
     delete host;

@@ -44,6 +44,11 @@ class Host {
     // (everything painted meanwhile), then delivers pending host events to
     // USER. With wait, blocks until at least one event has been delivered.
     virtual void PumpEvents(bool wait) = 0;
+
+    // Why the host cannot show the program at all (no display it can open,
+    // no window or window surface it can make), or null. Start-up reports it
+    // and ends the process with exit code 1.
+    virtual const char *Failure() const { return nullptr; }
 };
 
 // The process's host. SetHost(nullptr) detaches it.

@@ -1,6 +1,7 @@
 // SDL's window, mouse and key events, turned into the calls of
 // user/host_events.h. On X11 the pointer, exposures and Alt+F4 come from the
-// X events instead (sdl_x11.cpp); elsewhere (Wayland) from here.
+// X events instead (sdl_x11.cpp); elsewhere (Wayland) from here, where SDL's
+// positions and sizes are the program's logical pixels already.
 #include <windows.h>
 
 #include "../../user/host_events.h"
@@ -35,25 +36,13 @@ bool ButtonFromSdl(Uint8 button, MouseButton *out)
 
 }  // namespace
 
-void SdlHost::ToPixels(HostWindow *w, int *x, int *y)
+bool SdlHost::HandleWindowEvent(const HostEvent &e)
 {
-    int pixelWidth, pixelHeight, pointWidth, pointHeight;
-    PixelSize(w, &pixelWidth, &pixelHeight);
-    SDL_GetWindowSize(w->window, &pointWidth, &pointHeight);
-    if (pointWidth > 0 && pointHeight > 0 &&
-        (pixelWidth != pointWidth || pixelHeight != pointHeight)) {
-        *x = *x * pixelWidth / pointWidth;
-        *y = *y * pixelHeight / pointHeight;
-    }
-}
-
-bool SdlHost::HandleWindowEvent(const SDL_WindowEvent &e)
-{
-    HostWindow *w = FindWindow(e.windowID);
+    HostWindow *w = FindWindow(e.window);
     if (w == nullptr)
         return false;
     HWND hwnd = w->hwnd;
-    switch (e.event) {
+    switch (e.state) {
     case SDL_WINDOWEVENT_SIZE_CHANGED:
         if (w->state == ShowState::Minimized || !FollowSize(w))
             return false;
@@ -104,36 +93,33 @@ bool SdlHost::HandleWindowEvent(const SDL_WindowEvent &e)
     }
 }
 
-bool SdlHost::HandleMotion(const SDL_MouseMotionEvent &e)
+bool SdlHost::HandleMotion(const HostEvent &e)
 {
-    HostWindow *w = FindWindow(e.windowID);
+    HostWindow *w = FindWindow(e.window);
     if (w == nullptr)
         return false;
-    bool genuine = w->edgeCheck.Genuine(e.x, e.y, e.xrel, e.yrel);
+    bool genuine = w->edgeCheck.Genuine(e.x, e.y, e.a, e.b);
     if (!genuine) {
         w->pointer.PointerLeft();
         return false;
     }
-    int x = e.x, y = e.y;
-    ToPixels(w, &x, &y);
     MouseMessage m;
-    if (!w->pointer.Move(x, y, &m))
+    if (!w->pointer.Move(e.x, e.y, &m))
         return false;
     Deliver(w->hwnd, m);
     return true;
 }
 
-bool SdlHost::HandleButton(const SDL_MouseButtonEvent &e)
+bool SdlHost::HandleButton(const HostEvent &e)
 {
-    HostWindow *w = FindWindow(e.windowID);
+    HostWindow *w = FindWindow(e.window);
     MouseButton button;
-    if (w == nullptr || !ButtonFromSdl(e.button, &button))
+    if (w == nullptr || !ButtonFromSdl(static_cast<Uint8>(e.detail), &button))
         return false;
     int x = e.x, y = e.y;
     // A release after the pointer was dragged out happens outside.
     if (e.state == SDL_RELEASED && w->edgeCheck.Outside())
         x = -1;
-    ToPixels(w, &x, &y);
     MouseMessage m;
     bool message = e.state == SDL_PRESSED ? w->pointer.Press(button, x, y, &m)
                                           : w->pointer.Release(button, x, y, &m);
@@ -143,18 +129,19 @@ bool SdlHost::HandleButton(const SDL_MouseButtonEvent &e)
     return true;
 }
 
-bool SdlHost::HandleKey(const SDL_KeyboardEvent &e)
+bool SdlHost::HandleKey(const HostEvent &e)
 {
     if (x11_)
         return false;  // the X events carry the modifiers and the shortcut
     // The modifier state after this key; the mouse messages that follow it
     // carry it. The keyboard is shared by all windows.
-    bool shift = (e.keysym.mod & KMOD_SHIFT) != 0;
-    bool control = (e.keysym.mod & KMOD_CTRL) != 0;
+    bool shift = (e.state & KMOD_SHIFT) != 0;
+    bool control = (e.state & KMOD_CTRL) != 0;
     for (HostWindow *w : windows_)
         w->pointer.SetModifiers(shift, control);
-    if (e.type == SDL_KEYDOWN && e.keysym.sym == SDLK_F4 && (e.keysym.mod & KMOD_ALT) && !control) {
-        if (HostWindow *w = FindWindow(e.windowID)) {
+    if (e.type == SDL_KEYDOWN && static_cast<SDL_Keycode>(e.detail) == SDLK_F4 &&
+        (e.state & KMOD_ALT) && !control) {
+        if (HostWindow *w = FindWindow(e.window)) {
             kp::user::HostCloseRequested(w->hwnd);
             return true;
         }

@@ -1,23 +1,35 @@
 // Starting SDL, the host's windows and its event loop.
 //
 // Pixels. A window's client pixels live in its surface (USER's); whenever
-// the formats agree, that surface is SDL's own window surface, the memory
-// the display reads (on X11 an image shared with the server), so painting
-// writes straight into it and showing a change is one request for its
-// rectangle (sdl_present.cpp).
+// the formats agree and nothing is scaled, that surface is SDL's own window
+// surface, the memory the display reads (on X11 an image shared with the
+// server), so painting writes straight into it and showing a change is one
+// request for its rectangle (sdl_present.cpp).
 //
 // Presenting happens at the start of each PumpEvents, that is once the layer
 // has dealt with everything it was given and painted, so a burst of input
 // costs one update of the window, not one per event.
+//
+// Events. Every event SDL would queue goes into the host's own queue as SDL
+// produces it (sdl_queue.cpp), so that none is lost however many arrive at
+// once; the host hands them to USER from there, at most kMaxEventsPerPump a
+// call.
+//
+// Failure. Where nothing can be shown (no display, no window, no window
+// surface for the screen) the host says why through Failure(), and start-up
+// ends the process with exit code 1.
 #include <windows.h>
 
 #include <poll.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "../../user/host_events.h"
+#include "../display_scale.h"
 #include "sdl_host.h"
 
 namespace kp::host {
@@ -25,10 +37,13 @@ namespace kp::host {
 namespace {
 
 constexpr const char *kAppId = "kelvane-paint";  // WM_CLASS, app id, desktop entry name
-// At most this many SDL events reach the layer per PumpEvents; the rest stay
+// At most this many events reach the layer per PumpEvents; the rest stay
 // queued, in order, for the next call. USER asks again as soon as it has
 // dealt with them, and its queue never overflows.
 constexpr int kMaxEventsPerPump = 1024;
+// The desktop drivers, in the order they are tried: on a Wayland session
+// natively (crisp at any scale) rather than through Xwayland.
+constexpr const char *kDesktopDrivers[] = {"wayland", "x11"};
 
 void DiscardLog(void *, int, SDL_LogPriority, const char *) {}
 
@@ -56,6 +71,16 @@ bool DesktopDriverUsable(const char *driver)
     return false;
 }
 
+bool SdlHasDriver(const char *driver)
+{
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+        const char *name = SDL_GetVideoDriver(i);
+        if (name != nullptr && std::strcmp(name, driver) == 0)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 void Deliver(HWND hwnd, const MouseMessage &m)
@@ -66,33 +91,75 @@ void Deliver(HWND hwnd, const MouseMessage &m)
         kp::user::HostMouseButton(hwnd, m.message, m.x, m.y, m.keys);
 }
 
+SdlHost::SdlHost() = default;
+
 SdlHost::~SdlHost()
 {
     for (HostWindow *w : windows_) {
+        ReleaseX11Window(w);
         SDL_DestroyWindow(w->window);
         delete w;
     }
     windows_.clear();
     if (video_ == Video::Running) {
-        SDL_DelEventWatch(WatchEvent, this);
+        SDL_SetEventFilter(nullptr, nullptr);
         SDL_Quit();
     }
 }
 
-// SDL_Init with the first desktop driver that starts.
+void SdlHost::Fail(const char *what, const char *reason)
+{
+    if (failure_[0] != '\0')
+        return;  // the first failure is the one that matters
+    if (reason != nullptr && reason[0] != '\0')
+        std::snprintf(failure_, sizeof failure_, "%s: %s", what, reason);
+    else
+        std::snprintf(failure_, sizeof failure_, "%s", what);
+}
+
+// Says which display could not be opened, and SDL's reason.
+void SdlHost::FailToOpen(const char *driver, const char *reason)
+{
+    char what[256];
+    const char *x = std::getenv("DISPLAY");
+    const char *wayland = std::getenv("WAYLAND_DISPLAY");
+    if (std::strcmp(driver, "x11") == 0)
+        std::snprintf(what, sizeof what, "cannot open the X display \"%s\"", x ? x : "");
+    else if (std::strcmp(driver, "wayland") == 0)
+        std::snprintf(what, sizeof what, "cannot open the Wayland display \"%s\"",
+                      wayland ? wayland : "");
+    else
+        std::snprintf(what, sizeof what, "cannot start SDL's video driver \"%s\"", driver);
+    Fail(what, reason);
+}
+
+// SDL_Init with the first desktop driver that starts; on failure, says why.
 bool SdlHost::InitVideo()
 {
     const char *chosen = SDL_GetHint(SDL_HINT_VIDEODRIVER);
-    if (chosen != nullptr && chosen[0] != '\0')
-        return SDL_Init(SDL_INIT_VIDEO) == 0;
-    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
-        const char *driver = SDL_GetVideoDriver(i);
-        if (driver == nullptr || !DesktopDriverUsable(driver))
+    if (chosen != nullptr && chosen[0] != '\0') {
+        if (SDL_Init(SDL_INIT_VIDEO) == 0)
+            return true;
+        FailToOpen(chosen, SDL_GetError());
+        return false;
+    }
+    bool tried = false;
+    for (const char *driver : kDesktopDrivers) {
+        if (!SdlHasDriver(driver) || !DesktopDriverUsable(driver))
             continue;
         SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
         if (SDL_Init(SDL_INIT_VIDEO) == 0)
             return true;
+        // The last driver's reason is the one reported.
+        failure_[0] = '\0';
+        FailToOpen(driver, SDL_GetError());
+        tried = true;
     }
+    if (!tried)
+        Fail("no display to show a window on",
+             HasEnv("WAYLAND_DISPLAY") ? "DISPLAY is not set, and WAYLAND_DISPLAY names a socket "
+                                         "in XDG_RUNTIME_DIR, which is not set"
+                                       : "neither DISPLAY nor WAYLAND_DISPLAY is set");
     return false;
 }
 
@@ -118,11 +185,13 @@ bool SdlHost::StartVideo()
     SDL_SetHint(SDL_HINT_MOUSE_AUTO_CAPTURE, "0");
     // Closing the window is the layer's business (WM_CLOSE), not a quit.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // Where SDL scales the window surface up to the display (Wayland at a
+    // scale above 1), every pixel becomes a block, never a blend.
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
 
     if (!InitVideo())
         return false;
     SDL_StopTextInput();  // no text input: the program reads no keys
-    SDL_AddEventWatch(WatchEvent, this);
 
     const char *driver = SDL_GetCurrentVideoDriver();
 #if defined(SDL_VIDEO_DRIVER_X11)
@@ -138,24 +207,18 @@ bool SdlHost::StartVideo()
         SDL_EventState(SDL_MOUSEMOTION, SDL_IGNORE);
         SDL_EventState(SDL_MOUSEBUTTONDOWN, SDL_IGNORE);
         SDL_EventState(SDL_MOUSEBUTTONUP, SDL_IGNORE);
+        StartX11();
     }
     SDL_EventState(SDL_TEXTINPUT, SDL_IGNORE);
     SDL_EventState(SDL_TEXTEDITING, SDL_IGNORE);
     SDL_EventState(SDL_MOUSEWHEEL, SDL_IGNORE);
+    SDL_EventState(SDL_POLLSENTINEL, SDL_IGNORE);
+    wakeEvent_ = SDL_RegisterEvents(1);
+    if (wakeEvent_ == static_cast<Uint32>(-1))
+        wakeEvent_ = SDL_USEREVENT;
+    SDL_SetEventFilter(Filter, this);
     video_ = Video::Running;
     return true;
-}
-
-// Runs inside SDL_PumpEvents as SDL queues each event, before the host reads
-// it: the window surface that SDL drops on a size change must not be taken
-// for the old one, even while that size change still waits in the queue.
-int SdlHost::WatchEvent(void *host, SDL_Event *e)
-{
-    if (e->type == SDL_WINDOWEVENT && e->window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
-        if (HostWindow *w = static_cast<SdlHost *>(host)->FindWindow(e->window.windowID))
-            w->surfaceStale = true;
-    }
-    return 0;
 }
 
 void SdlHost::ScreenSize(int *width, int *height)
@@ -164,16 +227,16 @@ void SdlHost::ScreenSize(int *width, int *height)
     *height = 0;
     if (!StartVideo())
         return;
-    // The desktop mode is in device pixels; the bounds are in the points of
-    // a scaled display, so they are only the fallback.
+    // In SDL's units: device pixels on X11 (scaled here), the output's
+    // logical size on Wayland.
     SDL_DisplayMode mode;
     SDL_Rect bounds;
     if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
-        *width = mode.w;
-        *height = mode.h;
+        *width = mode.w / scale_;
+        *height = mode.h / scale_;
     } else if (SDL_GetDisplayBounds(0, &bounds) == 0) {
-        *width = bounds.w;
-        *height = bounds.h;
+        *width = bounds.w / scale_;
+        *height = bounds.h / scale_;
     }
 }
 
@@ -185,16 +248,16 @@ HostWindow *SdlHost::FindWindow(Uint32 id)
     return nullptr;
 }
 
-void SdlHost::PixelSize(HostWindow *w, int *width, int *height)
-{
-    SDL_GetWindowSizeInPixels(w->window, width, height);
-}
-
-// Takes on the size that the window really has now; true if it changed.
+// Takes on the size that the window really has now; true if it changed. SDL
+// gives it in its units: device pixels where the host scales, logical ones
+// where SDL does. A device size that is no multiple of the scale shows the
+// last logical row and column in part.
 bool SdlHost::FollowSize(HostWindow *w)
 {
     int width, height;
-    PixelSize(w, &width, &height);
+    SDL_GetWindowSize(w->window, &width, &height);
+    width = CeilDiv(width, scale_);
+    height = CeilDiv(height, scale_);
     if (width == w->width && height == w->height)
         return false;
     w->width = width;
@@ -208,14 +271,21 @@ HostWindow *SdlHost::CreateHostWindow(HWND hwnd, const char *title, gdi::WindowS
 {
     if (!StartVideo())
         return nullptr;
+    clientWidth = std::max(clientWidth, 1);
+    clientHeight = std::max(clientHeight, 1);
     SDL_Window *window =
         SDL_CreateWindow(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                         std::max(clientWidth, 1), std::max(clientHeight, 1),
+                         DeviceLength(clientWidth, scale_), DeviceLength(clientHeight, scale_),
                          SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
-    if (window == nullptr)
+    if (window == nullptr) {
+        Fail("cannot create a window", SDL_GetError());
         return nullptr;
-
-    auto *w = new HostWindow;
+    }
+    auto *w = new (std::nothrow) HostWindow;
+    if (w == nullptr) {
+        SDL_DestroyWindow(window);
+        return nullptr;
+    }
     w->hwnd = hwnd;
     w->window = window;
     w->id = SDL_GetWindowID(window);
@@ -223,29 +293,39 @@ HostWindow *SdlHost::CreateHostWindow(HWND hwnd, const char *title, gdi::WindowS
     w->width = clientWidth;
     w->height = clientHeight;
     w->pointer.SetClientSize(clientWidth, clientHeight);
-    windows_.push_back(w);
-    // On a scaled display the window was made in points: give it the client
-    // size in pixels.
-    ResizeHostWindow(w, clientWidth, clientHeight);
+    try {
+        windows_.push_back(w);
+    } catch (const std::bad_alloc &) {
+        SDL_DestroyWindow(window);
+        delete w;
+        return nullptr;
+    }
     SetUpX11Window(w);
+    // A window whose pixels can never be shown is no window: say why.
+    if (!PrepareSurface(w)) {
+        ForgetWindow(w);
+        return nullptr;
+    }
     return w;
+}
+
+// Takes a window out of the host's list and destroys it.
+void SdlHost::ForgetWindow(HostWindow *w)
+{
+    windows_.erase(std::remove(windows_.begin(), windows_.end(), w), windows_.end());
+    ReleaseX11Window(w);
+    SDL_DestroyWindow(w->window);
+    delete w;
 }
 
 void SdlHost::DestroyHostWindow(HostWindow *w)
 {
     if (w == nullptr)
         return;
-    for (auto it = windows_.begin(); it != windows_.end(); ++it) {
-        if (*it == w) {
-            windows_.erase(it);
-            break;
-        }
-    }
     // SDL's window surface goes with the window; the pixels are not needed
     // any more.
     w->surface->DropDisplayMemory();
-    SDL_DestroyWindow(w->window);
-    delete w;
+    ForgetWindow(w);
 }
 
 void SdlHost::Show(HostWindow *w)
@@ -292,17 +372,12 @@ void SdlHost::ResizeHostWindow(HostWindow *w, int clientWidth, int clientHeight)
     // really gets comes back as a size change.
     if (w->maximizeRequested || clientWidth == 0 || clientHeight == 0)
         return;
-    int pixelWidth, pixelHeight, pointWidth, pointHeight;
-    PixelSize(w, &pixelWidth, &pixelHeight);
-    SDL_GetWindowSize(w->window, &pointWidth, &pointHeight);
-    if (pixelWidth == clientWidth && pixelHeight == clientHeight)
+    int width, height;
+    SDL_GetWindowSize(w->window, &width, &height);
+    if (CeilDiv(width, scale_) == clientWidth && CeilDiv(height, scale_) == clientHeight)
         return;
-    if (pixelWidth == pointWidth && pixelHeight == pointHeight) {
-        SDL_SetWindowSize(w->window, clientWidth, clientHeight);
-    } else if (pixelWidth > 0 && pixelHeight > 0) {
-        SDL_SetWindowSize(w->window, std::max(clientWidth * pointWidth / pixelWidth, 1),
-                          std::max(clientHeight * pointHeight / pixelHeight, 1));
-    }
+    SDL_SetWindowSize(w->window, DeviceLength(clientWidth, scale_),
+                      DeviceLength(clientHeight, scale_));
 }
 
 // A signal asked the process to end (SDL turns SIGINT and SIGTERM into
@@ -315,54 +390,39 @@ bool SdlHost::CloseAll()
     return any;
 }
 
-bool SdlHost::Handle(const SDL_Event &e)
+bool SdlHost::Handle(const HostEvent &e)
 {
     switch (e.type) {
     case SDL_WINDOWEVENT:
-        return HandleWindowEvent(e.window);
+        return HandleWindowEvent(e);
     case SDL_MOUSEMOTION:
-        return HandleMotion(e.motion);
+        return HandleMotion(e);
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
-        return HandleButton(e.button);
+        return HandleButton(e);
     case SDL_KEYDOWN:
     case SDL_KEYUP:
-        return HandleKey(e.key);
-    case SDL_SYSWMEVENT:
-#if defined(SDL_VIDEO_DRIVER_X11)
-        if (e.syswm.msg != nullptr && e.syswm.msg->subsystem == SDL_SYSWM_X11)
-            return HandleX11(e.syswm.msg->msg.x11.event);
-#endif
-        return false;
+        return HandleKey(e);
     case SDL_QUIT:
         return CloseAll();
     default:
-        return false;
+        return e.type < SDL_QUIT ? HandleX11(e) : false;  // X core events come first
     }
 }
 
-// Hands the layer what SDL has queued, at most kMaxEventsPerPump events, in
-// order; asks the window system for more only when SDL's queue is empty.
-// True if anything reached the layer. An X event's data (SDL_SYSWMEVENT)
-// lives until the next SDL_PeepEvents, so each batch is handled before the
-// next one is fetched.
+// Hands the layer what is queued, at most kMaxEventsPerPump events, in order;
+// asks the window system for more (readDisplay, or what Xlib has read already)
+// only when the host's queue is empty. True if anything reached the layer.
 bool SdlHost::DeliverQueued(bool readDisplay)
 {
-    if (!SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) && (readDisplay || XlibHasQueued()))
+    if (queue_.Empty() && (readDisplay || XlibHasQueued()))
         SDL_PumpEvents();
+    // What SDL's own queue holds are only the copies that woke SDL_WaitEvent.
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     bool delivered = false;
-    int total = 0;
-    while (total < kMaxEventsPerPump) {
-        int wanted = std::min(kEventBatch, kMaxEventsPerPump - total);
-        int n = SDL_PeepEvents(batch_, wanted, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
-        if (n <= 0)
-            break;
-        for (int i = 0; i < n; ++i)
-            delivered |= Handle(batch_[i]);
-        total += n;
-        if (n < wanted)
-            break;
-    }
+    HostEvent e;
+    for (int n = 0; n < kMaxEventsPerPump && queue_.Pop(&e); ++n)
+        delivered |= Handle(e);
     return delivered;
 }
 
@@ -409,7 +469,10 @@ void SdlHost::PumpEvents(bool wait)
     bool delivered = DeliverQueued(read);
     while (wait && !delivered) {
         FlushAll();
-        if (!WaitForDisplay())
+        // On X11 the host waits for the connection itself; elsewhere
+        // SDL_WaitEvent returns once the event filter put its wake-up event
+        // into SDL's queue, which it does when the host's queue was empty.
+        if (queue_.Empty() && !WaitForDisplay())
             return;
         lastRead_ = SDL_GetTicks64();
         delivered = DeliverQueued(true);

@@ -3,8 +3,12 @@
 // files of this folder see SDL.
 //
 //   sdl_host.cpp     starting SDL, the windows, the event loop
+//   sdl_queue.cpp    every event SDL would queue, moved into the host's own
+//                    queue as it happens
 //   sdl_events.cpp   SDL's window, mouse and key events
-//   sdl_x11.cpp      pointer input and exposures straight from the X events
+//   sdl_x11.cpp      X11: pointer input and exposures straight from the X
+//                    events, the scale, placement, X errors, and an image of
+//                    the host's own where SDL has no window surface
 //   sdl_present.cpp  showing what the windows' surfaces changed
 #pragma once
 
@@ -16,6 +20,8 @@
 #include <vector>
 
 #include "../../user/host.h"
+#include "../device_pixels.h"
+#include "../event_queue.h"
 #include "../pointer_state.h"
 
 namespace kp::host {
@@ -26,17 +32,25 @@ struct HostWindow {
     Uint32 id = 0;
 #if defined(SDL_VIDEO_DRIVER_X11)
     ::Window xwindow = 0;
+    // Where SDL can make no window surface for the screen's visual (30-bit
+    // colour), the host shows the window through an image of its own.
+    Display *display = nullptr;
+    Visual *visual = nullptr;
+    int depth = 0;
+    GC gc = nullptr;
+    XImage *image = nullptr;
 #endif
+    bool ownImage = false;
     gdi::WindowSurface *surface = nullptr;  // USER's, for the window's life
 
-    int width = 0;  // the client size that the layer knows
+    int width = 0;  // the client size that the layer knows (logical pixels)
     int height = 0;
 
     ShowState state = ShowState::Hidden;  // as the layer knows it
     bool maximizeRequested = false;
 
     // SDL's window surface was made anew (it starts blank) or not made yet;
-    // set from SDL's event watch the moment SDL drops the old one.
+    // set by the event filter the moment SDL drops the old one.
     bool surfaceStale = true;
     SDL_Rect updateRects[gdi::DamageList::kCapacity];
 
@@ -46,6 +60,7 @@ struct HostWindow {
 
 class SdlHost final : public Host {
   public:
+    SdlHost();
     ~SdlHost() override;
     void ScreenSize(int *width, int *height) override;
     HostWindow *CreateHostWindow(HWND hwnd, const char *title, gdi::WindowSurface *surface,
@@ -54,41 +69,54 @@ class SdlHost final : public Host {
     void SetShowState(HostWindow *window, ShowState state) override;
     void ResizeHostWindow(HostWindow *window, int clientWidth, int clientHeight) override;
     void PumpEvents(bool wait) override;
+    const char *Failure() const override { return failure_[0] != '\0' ? failure_ : nullptr; }
 
   private:
     // sdl_host.cpp
     bool StartVideo();
     bool InitVideo();
-    static int WatchEvent(void *host, SDL_Event *e);
+    void Fail(const char *what, const char *reason);
+    void FailToOpen(const char *driver, const char *reason);
     HostWindow *FindWindow(Uint32 id);
-    void PixelSize(HostWindow *w, int *width, int *height);
     bool FollowSize(HostWindow *w);
     void Show(HostWindow *w);
     bool DeliverQueued(bool readDisplay);
     bool XlibHasQueued();
     bool WaitForDisplay();
-    bool Handle(const SDL_Event &e);
+    bool Handle(const HostEvent &e);
     bool CloseAll();
+    void ForgetWindow(HostWindow *w);
+
+    // sdl_queue.cpp
+    static int Filter(void *host, SDL_Event *e);
+    bool Record(const SDL_Event &e, HostEvent *out);
 
     // sdl_present.cpp
+    bool PrepareSurface(HostWindow *w);
     void FlushAll();
     void Flush(HostWindow *w);
+    const PixelConverter &ConverterFor(const PixelLayout &layout);
 
     // sdl_events.cpp
-    bool HandleWindowEvent(const SDL_WindowEvent &e);
-    bool HandleMotion(const SDL_MouseMotionEvent &e);
-    bool HandleButton(const SDL_MouseButtonEvent &e);
-    bool HandleKey(const SDL_KeyboardEvent &e);
-    void ToPixels(HostWindow *w, int *x, int *y);
+    bool HandleWindowEvent(const HostEvent &e);
+    bool HandleMotion(const HostEvent &e);
+    bool HandleButton(const HostEvent &e);
+    bool HandleKey(const HostEvent &e);
 
     // sdl_x11.cpp
+    void StartX11();
     void SetUpX11Window(HostWindow *w);
-#if defined(SDL_VIDEO_DRIVER_X11)
-    bool HandleX11(const XEvent &x);
-    HostWindow *FindX11Window(::Window xwindow);
-#endif
+    void ReleaseX11Window(HostWindow *w);
+    bool RecordX11(const SDL_SysWMmsg &msg, HostEvent *out);
+    bool HandleX11(const HostEvent &e);
+    HostWindow *FindX11Window(uint32_t xwindow);
+    bool UseOwnImage(HostWindow *w, const char *sdlReason);
+    // Points at the window's own image (made or remade at the window's
+    // device size); false when it cannot be had.
+    bool OwnImage(HostWindow *w, uint8_t **pixels, int *pitch, int *width, int *height,
+                  PixelLayout *layout);
+    void PutOwnImage(HostWindow *w, const SDL_Rect *rects, int count);
 
-    static constexpr int kEventBatch = 128;
     enum class Video { Untried, Failed, Running };
     Video video_ = Video::Untried;
     bool x11_ = false;  // pointer input and exposure from the X events
@@ -96,8 +124,15 @@ class SdlHost final : public Host {
     Display *display_ = nullptr;  // the X connection, once a window has told us
 #endif
     Uint64 lastRead_ = 0;
+    // Device pixels per logical pixel that the host itself makes (X11 on a
+    // HiDPI screen); 1 where SDL scales (Wayland) or nothing is scaled.
+    int scale_ = 1;
     std::vector<HostWindow *> windows_;
-    SDL_Event batch_[kEventBatch];
+    EventQueue queue_;
+    Uint32 wakeEvent_ = 0;  // the event type that wakes SDL_WaitEvent
+    PixelLayout converterLayout_;
+    PixelConverter converter_{PixelLayout{}};
+    char failure_[512] = {};
 };
 
 // Hands a mouse message to USER.

@@ -1,11 +1,14 @@
 // Showing what the windows' surfaces changed.
 //
 // When SDL's window surface has the layer's own pixel format (32-bit
-// 0x00RRGGBB) and the client area's size, the layer's surface lives in it:
-// painting writes into the memory that the display reads, and showing a
-// change is only SDL_UpdateWindowSurfaceRects for its rectangles (on X11 a
-// shared-memory put of each). Otherwise the changed rectangles, and only
-// those, are converted into SDL's surface first.
+// 0x00RRGGBB), the client area's size and nothing is scaled, the layer's
+// surface lives in it: painting writes into the memory that the display
+// reads, and showing a change is only SDL_UpdateWindowSurfaceRects for its
+// rectangles (on X11 a shared-memory put of each). Otherwise the changed
+// rectangles, and only those, are written into SDL's surface first, in its
+// format and at the host's scale (device_pixels.h), and their device
+// rectangles are shown. Where SDL has no window surface for the screen
+// (X11 at 30 bits) the same goes into an X image of the host's own.
 //
 // SDL throws its window surface away when the window changes size and makes
 // a new, blank one at the next SDL_GetWindowSurface, freeing the old memory
@@ -17,40 +20,58 @@
 #include <algorithm>
 
 #include "../../gdi/rects.h"
+#include "../display_scale.h"
 #include "sdl_host.h"
 
 namespace kp::host {
 
 namespace {
 
-// Copies rows of 0x00RRGGBB pixels into a surface of another 32-bit format.
-void ConvertRow(const uint32_t *from, uint32_t *to, int count, const SDL_PixelFormat *format)
+PixelLayout LayoutOf(const SDL_PixelFormat &format)
 {
-    for (int i = 0; i < count; ++i) {
-        uint32_t p = from[i];
-        to[i] = (((p >> 16) & 0xFFu) << format->Rshift) | (((p >> 8) & 0xFFu) << format->Gshift) |
-                ((p & 0xFFu) << format->Bshift) | format->Amask;
-    }
+    PixelLayout layout;
+    layout.bytesPerPixel = format.BytesPerPixel;
+    layout.redMask = format.Rmask;
+    layout.greenMask = format.Gmask;
+    layout.blueMask = format.Bmask;
+    layout.alphaMask = format.Amask;
+    return layout;
 }
 
-// Converts rectangle r of the layer's pixels into SDL's surface.
-void Convert(const Surface &from, SDL_Surface *to, const RECT &r)
+bool SameLayout(const PixelLayout &a, const PixelLayout &b)
 {
-    const uint32_t *source = from.pixels + static_cast<size_t>(r.top) * from.stride + r.left;
-    auto *target = static_cast<uint8_t *>(to->pixels) + static_cast<size_t>(r.top) * to->pitch +
-                   static_cast<size_t>(r.left) * to->format->BytesPerPixel;
-    const int count = r.right - r.left;
-    if (to->format->BytesPerPixel == 4) {
-        for (LONG y = r.top; y < r.bottom; ++y, source += from.stride, target += to->pitch)
-            ConvertRow(source, reinterpret_cast<uint32_t *>(target), count, to->format);
-    } else {
-        SDL_ConvertPixels(count, r.bottom - r.top, SDL_PIXELFORMAT_RGB888, source,
-                          from.stride * static_cast<int>(sizeof(uint32_t)), to->format->format,
-                          target, to->pitch);
-    }
+    return a.bytesPerPixel == b.bytesPerPixel && a.redMask == b.redMask &&
+           a.greenMask == b.greenMask && a.blueMask == b.blueMask && a.alphaMask == b.alphaMask;
 }
 
 }  // namespace
+
+const PixelConverter &SdlHost::ConverterFor(const PixelLayout &layout)
+{
+    if (!SameLayout(layout, converterLayout_)) {
+        converter_ = PixelConverter(layout);
+        converterLayout_ = layout;
+    }
+    return converter_;
+}
+
+// Whether the window's pixels can be shown at all: SDL's window surface,
+// or else (X11) an image of the host's own. Says why not when neither.
+bool SdlHost::PrepareSurface(HostWindow *w)
+{
+    SDL_Surface *display = SDL_GetWindowSurface(w->window);
+    if (display != nullptr && PixelConverter::Supports(LayoutOf(*display->format)))
+        return true;
+    char reason[256];
+    SDL_strlcpy(reason,
+                display != nullptr ? "a window surface in a format that cannot be written"
+                                   : SDL_GetError(),
+                sizeof reason);
+    if (x11_)
+        return UseOwnImage(w, reason);
+    Fail("cannot show a window on this screen", reason);
+    return false;
+}
 
 void SdlHost::Flush(HostWindow *w)
 {
@@ -64,19 +85,39 @@ void SdlHost::Flush(HostWindow *w)
         surface.LeaveDisplayMemory();
         w->surfaceStale = false;
     }
-    SDL_Surface *display = SDL_GetWindowSurface(w->window);
-    if (display == nullptr)
-        return;
-    const bool direct = display->format->format == SDL_PIXELFORMAT_RGB888 &&
-                        !SDL_MUSTLOCK(display) && display->pitch % 4 == 0 &&
-                        display->w == surface.Width() && display->h == surface.Height();
-    if (direct)
-        surface.UseDisplayMemory(static_cast<uint32_t *>(display->pixels), display->pitch / 4);
-    else
-        surface.LeaveDisplayMemory();
 
-    const RECT shown = {0, 0, std::min(surface.Width(), display->w),
-                        std::min(surface.Height(), display->h)};
+    // Where the device pixels go: SDL's window surface, or the own image.
+    SDL_Surface *display = nullptr;
+    uint8_t *pixels = nullptr;
+    int pitch = 0, deviceWidth = 0, deviceHeight = 0;
+    PixelLayout layout;
+    if (w->ownImage) {
+        if (!OwnImage(w, &pixels, &pitch, &deviceWidth, &deviceHeight, &layout))
+            return;
+    } else {
+        display = SDL_GetWindowSurface(w->window);
+        if (display == nullptr)
+            return;
+        layout = LayoutOf(*display->format);
+        if (!PixelConverter::Supports(layout))
+            return;
+        pixels = static_cast<uint8_t *>(display->pixels);
+        pitch = display->pitch;
+        deviceWidth = display->w;
+        deviceHeight = display->h;
+    }
+    const PixelConverter &converter = ConverterFor(layout);
+    const bool direct = display != nullptr && scale_ == 1 && converter.Native() &&
+                        !SDL_MUSTLOCK(display) && pitch % 4 == 0 &&
+                        deviceWidth == surface.Width() && deviceHeight == surface.Height();
+    if (direct) {
+        surface.UseDisplayMemory(reinterpret_cast<uint32_t *>(pixels), pitch / 4);
+    } else if (!surface.LeaveDisplayMemory()) {
+        return;  // no memory for the pixels: nothing to show
+    }
+
+    const RECT shown = {0, 0, std::min(surface.Width(), CeilDiv(deviceWidth, scale_)),
+                        std::min(surface.Height(), CeilDiv(deviceHeight, scale_))};
     gdi::DamageList rects = surface.Damage();
     surface.ClearDamage();
     if (fresh && !x11_)
@@ -85,18 +126,27 @@ void SdlHost::Flush(HostWindow *w)
     if (rects.Empty())
         return;
 
-    if (!direct && SDL_MUSTLOCK(display) && SDL_LockSurface(display) != 0)
-        return;
+    const bool lock = !direct && display != nullptr && SDL_MUSTLOCK(display);
+    if (lock) {
+        if (SDL_LockSurface(display) != 0)
+            return;
+        pixels = static_cast<uint8_t *>(display->pixels);
+    }
     int count = 0;
     for (int i = 0; i < rects.Count(); ++i) {
-        const RECT &r = rects[i];
-        if (!direct)
-            Convert(surface.Pixels(), display, r);
-        w->updateRects[count++] = SDL_Rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
+        const RECT d = direct ? rects[i]
+                              : converter.CopyScaled(surface.Pixels(), rects[i], scale_, pixels,
+                                                     pitch, deviceWidth, deviceHeight);
+        if (d.left < d.right && d.top < d.bottom)
+            w->updateRects[count++] = SDL_Rect{d.left, d.top, d.right - d.left, d.bottom - d.top};
     }
-    if (!direct && SDL_MUSTLOCK(display))
+    if (lock)
         SDL_UnlockSurface(display);
-    if (SDL_UpdateWindowSurfaceRects(w->window, w->updateRects, count) != 0)
+    if (count == 0)
+        return;
+    if (w->ownImage)
+        PutOwnImage(w, w->updateRects, count);
+    else if (SDL_UpdateWindowSurfaceRects(w->window, w->updateRects, count) != 0)
         w->surfaceStale = true;  // SDL dropped the surface meanwhile: show all again
 }
 
