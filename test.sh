@@ -20,7 +20,8 @@ build() {
 }
 
 stage "native build" build native
-stage "native tests" ctest --preset native -j2
+stage "native tests" ctest --preset native -j2 -LE chaos
+stage "chaos: hostile desktops on a real X server" ctest --preset native -L chaos
 stage "win32 build" build win32
 stage "win32 tests (Wine)" ctest --preset win32
 if [ -f tests/sanitize.sh ]; then

@@ -31,6 +31,7 @@
 #include "../../user/host_events.h"
 #include "../display_scale.h"
 #include "sdl_host.h"
+#include "x11_queue_memory.h"
 
 namespace kp::host {
 
@@ -41,6 +42,9 @@ constexpr const char *kAppId = "kelvane-paint";  // WM_CLASS, app id, desktop en
 // queued, in order, for the next call. USER asks again as soon as it has
 // dealt with them, and its queue never overflows.
 constexpr int kMaxEventsPerPump = 1024;
+// After a backlog of at least this many events (a program that was stopped
+// while the user went on) the memory that reading it took is given back.
+constexpr size_t kLargeBacklog = 16384;
 // The desktop drivers, in the order they are tried: on a Wayland session
 // natively (crisp at any scale) rather than through Xwayland.
 constexpr const char *kDesktopDrivers[] = {"wayland", "x11"};
@@ -420,9 +424,15 @@ bool SdlHost::DeliverQueued(bool readDisplay)
     // What SDL's own queue holds are only the copies that woke SDL_WaitEvent.
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     bool delivered = false;
+    backlog_ = std::max(backlog_, queue_.Size());
     HostEvent e;
     for (int n = 0; n < kMaxEventsPerPump && queue_.Pop(&e); ++n)
         delivered |= Handle(e);
+    // A backlog handed over whole: the memory it took goes back.
+    if (queue_.Empty() && backlog_ >= kLargeBacklog) {
+        backlog_ = 0;
+        GiveBackXQueueMemory(xdisplay_);
+    }
     return delivered;
 }
 

@@ -10,6 +10,7 @@
 //                    events, the scale, placement, X errors, and an image of
 //                    the host's own where SDL has no window surface
 //   sdl_present.cpp  showing what the windows' surfaces changed
+//   x11_queue_memory.cpp  giving back what reading a large X backlog took
 #pragma once
 
 #include <SDL.h>
@@ -23,6 +24,7 @@
 #include "../device_pixels.h"
 #include "../event_queue.h"
 #include "../pointer_state.h"
+#include "x11_queue_memory.h"
 
 namespace kp::host {
 
@@ -129,7 +131,9 @@ class SdlHost final : public Host {
     int scale_ = 1;
     std::vector<HostWindow *> windows_;
     EventQueue queue_;
-    Uint32 wakeEvent_ = 0;  // the event type that wakes SDL_WaitEvent
+    size_t backlog_ = 0;           // the most events queued since the memory went back
+    Display *xdisplay_ = nullptr;  // SDL's X connection, on X11
+    Uint32 wakeEvent_ = 0;         // the event type that wakes SDL_WaitEvent
     PixelLayout converterLayout_;
     PixelConverter converter_{PixelLayout{}};
     char failure_[512] = {};

@@ -103,6 +103,7 @@ void SdlHost::SetUpX11Window(HostWindow *w)
         return;
     Display *display = info.info.x11.display;
     w->display = display;
+    xdisplay_ = display;
     w->xwindow = info.info.x11.window;
     display_ = display;
     XWindowAttributes window;

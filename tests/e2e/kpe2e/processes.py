@@ -2,6 +2,7 @@
 
 import ctypes
 import os
+import resource
 import signal
 import subprocess
 import time
@@ -19,11 +20,15 @@ def _die_with_parent():
     _libc.prctl(_PR_SET_PDEATHSIG, signal.SIGKILL, 0, 0, 0)
 
 
-def start(argv, env=None, **kwargs):
+def start(argv, env=None, address_space=None, **kwargs):
     """Starts argv in a new session and process group of its own, tied to the
-    life of the harness."""
-    return subprocess.Popen(argv, env=env, start_new_session=True,
-                            preexec_fn=_die_with_parent, **kwargs)
+    life of the harness; with address_space, limited to that many bytes of
+    it (ulimit -v)."""
+    def prepare():
+        _die_with_parent()
+        if address_space is not None:
+            resource.setrlimit(resource.RLIMIT_AS, (address_space, address_space))
+    return subprocess.Popen(argv, env=env, start_new_session=True, preexec_fn=prepare, **kwargs)
 
 
 def alive(pid):

@@ -78,6 +78,8 @@ class Target:
         self.log_label = "program"
         # Variables added to the program's environment (a check's settings).
         self.extra_env = {}
+        # A limit on the address space of the instances started next (bytes).
+        self.address_space = None
 
     def setup(self, display):
         self.display = display
@@ -94,7 +96,7 @@ class Target:
         out = open(os.path.join(self.work_dir, name), "wb")
         try:
             proc = processes.start(argv, env=self.env(), stdin=subprocess.DEVNULL, stdout=out,
-                                   stderr=subprocess.STDOUT)
+                                   stderr=subprocess.STDOUT, address_space=self.address_space)
         finally:
             out.close()
         program = Program(proc, argv)

@@ -215,9 +215,14 @@ class XClient:
 
     def move_burst(self, points):
         """Moves the pointer through every root point, one MotionNotify each,
-        as fast as the server takes them: one round trip at the end only."""
-        for x, y in points:
+        as fast as the server takes them: one round trip at the end only.
+        The requests are written out every few hundred (python-xlib joins
+        everything it has queued into one string, which grows quadratically
+        slow past some thousands)."""
+        for i, (x, y) in enumerate(points):
             xtest.fake_input(self.d, X.MotionNotify, x=x, y=y)
+            if i % 512 == 511:
+                self.d.flush()
         self._sync()
 
     def pointer(self):

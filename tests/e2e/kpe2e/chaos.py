@@ -1,0 +1,333 @@
+"""Hostile desktops: what other clients, the user and the system do to the
+native program that it must survive without losing anything the user did.
+Each check makes its own X server (real Xvfb, real XTEST input, openbox
+where a window manager matters) and is registered in desktop.py's table
+under a name starting with chaos_ (ctest label chaos).
+
+- unmap_map_storm: another client unmaps and maps the window back to back
+  under openbox, which destroys and makes its frame each time; the X errors
+  about the frame that just went away must not end the program.
+- stopped_backlog_and_close: the program is stopped (SIGSTOP) while 100,000
+  moves of a drag queue up; when it goes on every one of them is drawn and
+  its memory comes back; then 100,000 more and a close queue up behind them,
+  and that close ends it with exit code 0.
+- extreme_sizes: the window made 32767 x 1, then 1 x 32767, then its size
+  again, drawing at each size; memory comes back.
+- huge_sizes_limited_memory: 65535 x 1 and 1 x 65535 with 3 GiB of address
+  space: the program stays alive and closes with exit code 0.
+- no_active_output: the X server has no active RandR output: exit code 1
+  and one line on stderr.
+- lost_connection: the X server goes away under the program: exit code 1
+  and one line on stderr."""
+
+import os
+import subprocess
+import time
+
+from Xlib.ext import randr
+
+from . import openbox
+from .checks import _draw_picture_for_repaint, expect, expect_picture
+from .desktop import desktop_check, expect_one_line_failure, finish, wait_managed, x_session
+from .oracle import BLACK_PEN, ExpectedCanvas
+from .waiting import wait_for
+from .window_checks import _wait_stopped
+from .xserver import XClient, Xvfb
+
+MIB = 1024 * 1024
+
+
+def rss(program):
+    """The program's resident memory in bytes (VmRSS), and its peak (VmHWM)."""
+    values = {}
+    with open("/proc/%d/status" % program.pid) as f:
+        for line in f:
+            key, _, rest = line.partition(":")
+            if key in ("VmRSS", "VmHWM"):
+                values[key] = int(rest.split()[0]) * 1024
+    return values["VmRSS"], values["VmHWM"]
+
+
+def wait_rss_below(program, limit, what, timeout=10):
+    """Waits until the program's resident memory is below limit bytes."""
+    def probe():
+        now, _ = rss(program)
+        return now < limit, "%.1f MiB" % (now / MIB)
+    wait_for(probe, timeout, what, interval=0.1)
+    return rss(program)
+
+
+def expect_running(app, what):
+    code = app.program.exit_code()
+    expect(code is None, "the program ended with exit code %s %s" % (code, what))
+
+
+# ------------------------------------------------------------------ storm
+
+STORM_ROUNDS = 300
+
+
+@desktop_check("chaos_unmap_map_storm")
+def chaos_unmap_map_storm(ctx):
+    """Another client unmaps and maps the program's window 300 times back to
+    back under openbox (as `xdotool windowunmap W windowmap W` does): each
+    unmap makes openbox destroy the frame that SDL may be asking about at
+    that moment. The program must carry on: the window managed again with
+    its picture, and a normal close ending it with exit code 0."""
+    with x_session(ctx, wm=True) as session:
+        x = session.x
+        app = session.launch()
+        try:
+            wait_managed(x, app.window)
+            canvas, picture = _draw_picture_for_repaint(app)
+            t0 = time.monotonic()
+            for i in range(STORM_ROUNDS):
+                # The middle half of the rounds while the program is stopped:
+                # it then reads about frames that are long gone.
+                if i == STORM_ROUNDS // 4:
+                    app.program.pause()
+                if i == 3 * STORM_ROUNDS // 4:
+                    app.program.resume()
+                app.window.unmap()
+                app.window.map()
+                x.d.sync()
+                time.sleep(0.002)
+                if app.program.exit_code() is not None:
+                    break
+            app.program.resume()
+            took = time.monotonic() - t0
+            expect_running(app, "during %d unmaps and maps" % STORM_ROUNDS)
+            wait_for(lambda: openbox.wm_state(x, app.window) == 1 and
+                     openbox.frame(x, app.window).id != app.window.id, 15,
+                     "openbox to manage the window again")
+            expect_running(app, "after %d unmaps and maps" % STORM_ROUNDS)
+            app.wait_picture(picture, what="the picture after the storm")
+            app.draw_stroke(canvas, [(40, 300), (200, 330), (260, 420)], BLACK_PEN)
+            expect_picture(app, canvas, "a stroke after the storm")
+            code = app.close()
+            expect(code == 0, "exit code %s after the close, expected 0" % code)
+            return "%d unmaps and maps in %.1f s: still running, managed again, the picture of " \
+                   "%d pixels intact, drawing goes on; closed with exit code 0" % (
+                       STORM_ROUNDS, took, len(canvas.pixels))
+        finally:
+            finish(ctx, app)
+
+
+# ---------------------------------------------------------------- backlog
+
+BACKLOG = 100000
+BASE, NEXT = (100, 100), (101, 100)
+
+
+def probe_points(count):
+    """Far ends of the probe segments, spread over the client area."""
+    return [(150 + (k % 10) * 40, 150 + (k // 10) * 28) for k in range(count)]
+
+
+def backlog_moves(probes):
+    """100,000 moves: back and forth between two neighbouring pixels (which
+    draws nothing new), and every thousandth one out to a probe point, whose
+    segments show only if that move was drawn. Moves lost anywhere past the
+    first thousand take a probe segment with them."""
+    per = BACKLOG // len(probes)
+    moves = []
+    for p in probes:
+        moves += [NEXT, BASE] * ((per - 2) // 2) + [NEXT, p]
+    return moves
+
+
+def expected_backlog(canvas, moves):
+    """The picture of a drag through moves (from BASE), computed once per
+    distinct segment: drawing the same segment again changes nothing."""
+    seen = set()
+    previous = BASE
+    for p in moves:
+        if (previous, p) not in seen:
+            seen.add((previous, p))
+            canvas.press(previous)
+            canvas.segment(p, BLACK_PEN)
+        previous = p
+    canvas.press(previous)
+
+
+@desktop_check("chaos_stopped_backlog_and_close")
+def chaos_stopped_backlog_and_close(ctx):
+    """The program is stopped (SIGSTOP) during a drag, and 100,000 moves
+    queue up in its X connection, more than SDL's own queue holds; when it
+    goes on (SIGCONT) every one must be drawn (each probe segment shows) and
+    its memory must come back to within 16 MiB. Then it is stopped again,
+    100,000 more moves and a close (WM_DELETE_WINDOW) queue up behind them,
+    and that one close must end it with exit code 0."""
+    with x_session(ctx) as session:
+        app = session.launch()
+        try:
+            probes = probe_points(100)
+            moves = backlog_moves(probes)
+            expect(len(moves) == BACKLOG, "scenario error: %d moves" % len(moves))
+            canvas = ExpectedCanvas()
+            # The press and a first segment, shown: the drag is under way.
+            app.move(*BASE)
+            app.press(1)
+            canvas.press(BASE)
+            app.move(*NEXT)
+            app.wait_pixels(canvas.segment(NEXT, BLACK_PEN), 0)
+            before, _ = rss(app.program)
+
+            app.program.pause()
+            try:
+                _wait_stopped(app.program, True)
+                t0 = time.monotonic()
+                app.move_burst(moves)
+                sent = time.monotonic() - t0
+            finally:
+                app.program.resume()
+            t0 = time.monotonic()
+            expected_backlog(canvas, moves)
+            expect_picture(app, canvas, "all %d probe segments of the %d queued moves"
+                           % (len(probes), BACKLOG))
+            drawn = time.monotonic() - t0
+            after, peak = wait_rss_below(app.program, before + 16 * MIB,
+                                         "the memory of the backlog to come back (%.1f MiB "
+                                         "before it)" % (before / MIB))
+
+            app.program.pause()
+            try:
+                _wait_stopped(app.program, True)
+                app.move_burst(backlog_moves(probes[:1] * 100))
+                session.x.close_window(app.window)
+            finally:
+                app.program.resume()
+            code = app.program.wait(30)
+            expect(code is not None, "the program did not end after the close queued behind "
+                   "%d moves" % BACKLOG)
+            expect(code == 0, "exit code %d after the queued close, expected 0" % code)
+            return "%d moves queued while stopped (sent in %.1f s): every probe drawn %.1f s " \
+                   "after SIGCONT; memory %.1f MiB before, %.1f MiB at the peak, %.1f MiB " \
+                   "after; %d more moves and a close queued: exit code 0" % (
+                       BACKLOG, sent, drawn, before / MIB, peak / MIB, after / MIB, BACKLOG)
+        finally:
+            app.x.release_all()
+            finish(ctx, app)
+
+
+# ------------------------------------------------------------------ sizes
+
+def _size_and_draw(app, canvas, width, height, stroke, steps):
+    """Makes the client area width x height (as a window manager would) and
+    draws a stroke inside what shows of it: drawn, the program has dealt with
+    the size."""
+    t0 = time.monotonic()
+    app.resize_client(width, height)
+    wait_for(lambda: (app.client_size() == (width, height), "%dx%d" % app.client_size()), 10,
+             "the client area to become %dx%d" % (width, height))
+    app.draw_stroke(canvas, stroke, BLACK_PEN)
+    expect_running(app, "at %dx%d" % (width, height))
+    steps.append("%dx%d %.1f s" % (width, height, time.monotonic() - t0))
+
+
+def _extreme_sizes(ctx, long_side, then, limit_bytes=None):
+    """Long and thin, then tall and thin, then the normal size again, a stroke
+    at each; the picture is intact at the end. then(app, steps) finishes the
+    check and returns its summary."""
+    with x_session(ctx) as session:
+        ctx.target.address_space = limit_bytes
+        try:
+            app = session.launch()
+        finally:
+            ctx.target.address_space = None
+        try:
+            canvas, _ = _draw_picture_for_repaint(app)
+            size = app.client_size()
+            steps = []
+            _size_and_draw(app, canvas, long_side, 1, [(10, 0), (300, 0)], steps)
+            _size_and_draw(app, canvas, 1, long_side, [(0, 20), (0, 400)], steps)
+            t0 = time.monotonic()
+            app.resize_client(*size)
+            wait_for(lambda: (app.client_size() == size, "%dx%d" % app.client_size()), 10,
+                     "the client area to become %dx%d again" % size)
+            expect_picture(app, canvas, "the whole picture back at %dx%d" % size)
+            steps.append("%dx%d %.1f s" % (size + (time.monotonic() - t0,)))
+            summary = then(app, steps)
+            code = app.close()
+            expect(code == 0, "exit code %s after the close, expected 0" % code)
+            return "%s: picture of %d pixels intact; %s; exit code 0" % (
+                " -> ".join(steps), len(canvas.pixels), summary)
+        finally:
+            finish(ctx, app)
+
+
+@desktop_check("chaos_extreme_sizes")
+def chaos_extreme_sizes(ctx):
+    """32767 x 1, then 1 x 32767, then the normal size: a stroke drawn at
+    each size, the picture whole at the end, and less than 100 MiB of memory
+    kept."""
+    def memory(app, steps):
+        after, peak = wait_rss_below(app.program, 100 * MIB,
+                                     "the program's memory to fall below 100 MiB")
+        return "memory %.1f MiB after (peak %.1f MiB)" % (after / MIB, peak / MIB)
+    return _extreme_sizes(ctx, 32767, memory)
+
+
+@desktop_check("chaos_huge_sizes_limited_memory")
+def chaos_huge_sizes_limited_memory(ctx):
+    """65535 x 1, then 1 x 65535 (the largest X window), with the address
+    space limited to 3 GiB (ulimit -v): nothing may abort; the program draws
+    at each size and closes with exit code 0."""
+    def alive(app, steps):
+        expect_running(app, "after the sizes")
+        return "alive with 3 GiB of address space (peak memory %.1f MiB)" % (
+            rss(app.program)[1] / MIB)
+    return _extreme_sizes(ctx, 65535, alive, limit_bytes=3 * 1024 * MIB)
+
+
+# ---------------------------------------------------------------- displays
+
+@desktop_check("chaos_no_active_output")
+def chaos_no_active_output(ctx):
+    """The X server runs but has no active output (its one RandR output
+    switched off, as `xrandr --output screen --off` does): nothing can be
+    shown, so exit code 1 and one line on stderr."""
+    with x_session(ctx) as session:
+        d = session.x.d
+        resources = session.x.root.xrandr_get_screen_resources_current()
+        for crtc in resources.crtcs:
+            d.xrandr_set_crtc_config(crtc, resources.config_timestamp, 0, 0, 0, randr.Rotate_0,
+                                     [])
+        active = [c for c in session.x.root.xrandr_get_screen_resources_current().crtcs
+                  if d.xrandr_get_crtc_info(c, resources.config_timestamp).mode != 0]
+        expect(not active, "scenario error: %d RandR output(s) still active" % len(active))
+        try:
+            r = subprocess.run(ctx.target.argv([]), env=ctx.target.env(),
+                               stdin=subprocess.DEVNULL, capture_output=True, timeout=15)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("still running after 15 s without an active output")
+        return expect_one_line_failure(r)
+
+
+@desktop_check("chaos_lost_connection")
+def chaos_lost_connection(ctx):
+    """The X server goes away while the program shows its window: it cannot
+    go on, and ends with exit code 1 and one line on stderr."""
+    xvfb = Xvfb()
+    program = None
+    try:
+        display = xvfb.start()
+        ctx.target.setup(display)
+        ctx.target.log_label = "chaos_lost_connection"
+        program = ctx.target.launch()
+        log = os.path.join(ctx.work_dir, "chaos_lost_connection-%d.log" % len(ctx.target.programs))
+        x = XClient(display)
+        try:
+            x.find_window(pid=program.pid, timeout=40, exited=program.exit_code)
+        finally:
+            x.close()
+        xvfb.stop()
+        code = program.wait(15)
+        expect(code is not None, "still running 15 s after the X server went away")
+        with open(log, "rb") as f:
+            err = f.read()
+        return expect_one_line_failure(subprocess.CompletedProcess([], code, b"", err))
+    finally:
+        if program is not None:
+            program.stop()
+        xvfb.stop()
