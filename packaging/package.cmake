@@ -43,4 +43,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Depends computed from the program's own ELF dependencies by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# On a Wayland compositor that draws no title bars SDL draws them with
+# libdecor, whose drawing comes in a plugin that libdecor only recommends.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libdecor-0-plugin-1-cairo | libdecor-0-plugin-1")
 include(CPack)

@@ -20,7 +20,8 @@ case "$what" in
                   x11-utils) ;;
   test) packages+=(libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick
                    python3 python3-xlib x11-utils clang libclang-rt-14-dev valgrind desktop-file-utils)
-        desktop=(openbox sway xwayland wayvnc grim libfaketime x11-xserver-utils dpkg-dev lintian) ;;
+        desktop=(openbox sway xwayland wayvnc grim libfaketime x11-xserver-utils dpkg-dev lintian
+                 libdecor-0-plugin-1-cairo) ;;
   bench) packages+=(libbenchmark-dev libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool
                     python3 python3-xlib x11-utils valgrind libxtst-dev libxext-dev
                     python3-matplotlib wine64 g++-mingw-w64-x86-64) ;;

@@ -271,6 +271,12 @@ def check_package(build_dir):
         if len(description) < 2 or not description[0]:
             fail("Description has no synopsis and long description: %r" % description)
 
+        # SDL draws title bars on Wayland compositors that draw none with
+        # libdecor, whose drawing plugin libdecor only recommends.
+        recommends = deb_field(deb, "Recommends")
+        if "libdecor-0-plugin-1" not in recommends:
+            fail("Recommends %r does not name libdecor's plugin" % recommends)
+
         # Every library the program needs comes from a package in Depends.
         depends = deb_field(deb, "Depends")
         print("Depends: %s" % depends)

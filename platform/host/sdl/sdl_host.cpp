@@ -20,8 +20,6 @@
 // ends the process with exit code 1.
 #include <windows.h>
 
-#include <poll.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -423,7 +421,8 @@ bool SdlHost::DeliverQueued(bool readDisplay)
         SDL_PumpEvents();
     // What SDL's own queue holds are only the copies that woke SDL_WaitEvent.
     SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    bool delivered = false;
+    // SIGINT or SIGTERM on X11: closed as SDL_QUIT is elsewhere.
+    bool delivered = TakeX11Signal() && CloseAll();
     backlog_ = std::max(backlog_, queue_.Size());
     HostEvent e;
     for (int n = 0; n < kMaxEventsPerPump && queue_.Pop(&e); ++n)
@@ -431,7 +430,7 @@ bool SdlHost::DeliverQueued(bool readDisplay)
     // A backlog handed over whole: the memory it took goes back.
     if (queue_.Empty() && backlog_ >= kLargeBacklog) {
         backlog_ = 0;
-        GiveBackXQueueMemory(xdisplay_);
+        GiveBackXQueueMemory(display_);
     }
     return delivered;
 }
@@ -445,19 +444,13 @@ bool SdlHost::XlibHasQueued()
     return true;
 }
 
-// Waits until the display has something to say (or a signal came).
+// Waits until the display has something to say, or a signal came.
 bool SdlHost::WaitForDisplay()
 {
-#if defined(SDL_VIDEO_DRIVER_X11)
     if (display_ != nullptr) {
-        XFlush(display_);
-        if (XEventsQueued(display_, QueuedAlready) > 0)
-            return true;
-        pollfd fd = {ConnectionNumber(display_), POLLIN, 0};
-        poll(&fd, 1, -1);
+        WaitX11();
         return true;
     }
-#endif
     return SDL_WaitEvent(nullptr) != 0;  // waits for an event and leaves it queued
 }
 

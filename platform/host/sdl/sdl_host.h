@@ -111,6 +111,8 @@ class SdlHost final : public Host {
     void ReleaseX11Window(HostWindow *w);
     bool RecordX11(const SDL_SysWMmsg &msg, HostEvent *out);
     bool HandleX11(const HostEvent &e);
+    void WaitX11();
+    bool TakeX11Signal();
     HostWindow *FindX11Window(uint32_t xwindow);
     bool UseOwnImage(HostWindow *w, const char *sdlReason);
     // Points at the window's own image (made or remade at the window's
@@ -121,19 +123,16 @@ class SdlHost final : public Host {
 
     enum class Video { Untried, Failed, Running };
     Video video_ = Video::Untried;
-    bool x11_ = false;  // pointer input and exposure from the X events
-#if defined(SDL_VIDEO_DRIVER_X11)
-    Display *display_ = nullptr;  // the X connection, once a window has told us
-#endif
+    bool x11_ = false;            // pointer input and exposure from the X events
+    Display *display_ = nullptr;  // SDL's X connection, once a window has told us
     Uint64 lastRead_ = 0;
     // Device pixels per logical pixel that the host itself makes (X11 on a
     // HiDPI screen); 1 where SDL scales (Wayland) or nothing is scaled.
     int scale_ = 1;
     std::vector<HostWindow *> windows_;
     EventQueue queue_;
-    size_t backlog_ = 0;           // the most events queued since the memory went back
-    Display *xdisplay_ = nullptr;  // SDL's X connection, on X11
-    Uint32 wakeEvent_ = 0;         // the event type that wakes SDL_WaitEvent
+    size_t backlog_ = 0;    // the most events queued since the memory went back
+    Uint32 wakeEvent_ = 0;  // the event type that wakes SDL_WaitEvent
     PixelLayout converterLayout_;
     PixelConverter converter_{PixelLayout{}};
     char failure_[512] = {};

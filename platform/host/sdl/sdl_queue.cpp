@@ -9,7 +9,8 @@
 // The filter keeps SDL's queue empty, so SDL_WaitEvent would never wake up:
 // the event that finds the host's queue empty puts an event of the host's
 // own into SDL's queue (one SDL never merges away, as it does with pending
-// size changes), thrown away before the host reads its own queue.
+// size changes), thrown away before the host reads its own queue. On X11 the
+// host waits for the connection itself (SdlHost::WaitX11).
 #include "sdl_host.h"
 
 namespace kp::host {
@@ -20,7 +21,7 @@ int SdlHost::Filter(void *host, SDL_Event *e)
     HostEvent record;
     if (!self->Record(*e, &record))
         return 0;  // nothing the host would do with it
-    if (self->queue_.Empty() && self->wakeEvent_ != 0) {
+    if (self->queue_.Empty() && self->wakeEvent_ != 0 && self->display_ == nullptr) {
         SDL_Event wake = {};
         wake.type = self->wakeEvent_;
         SDL_PeepEvents(&wake, 1, SDL_ADDEVENT, 0, 0);  // not filtered again

@@ -17,6 +17,9 @@
 #if defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xutil.h>
 #include <X11/extensions/XInput2.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 #endif
 
@@ -64,6 +67,34 @@ int ConnectionLost(Display *display)
     EndOnLostConnection(DisplayString(display));
 }
 
+// SIGINT and SIGTERM close the windows, as SDL_QUIT does elsewhere. SDL's
+// own handler only marks the signal for its next look at the queue, which a
+// host waiting on the X connection (poll) would not take until the next X
+// event; this one also writes to a pipe that the wait watches.
+volatile sig_atomic_t signalled = 0;
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int)
+{
+    const int saved = errno;
+    signalled = 1;
+    const char byte = 0;
+    (void)!write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+void CatchSignals()
+{
+    if (signalPipe[0] < 0 && pipe2(signalPipe, O_NONBLOCK | O_CLOEXEC) != 0)
+        signalPipe[0] = signalPipe[1] = -1;
+    struct sigaction action = {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
 const char *VisualName(const Visual *visual, int depth, char *buffer, size_t size)
 {
     static constexpr const char *kClasses[] = {"StaticGray",  "GrayScale", "StaticColor",
@@ -81,6 +112,7 @@ void SdlHost::StartX11()
     // it sets another.
     XSetErrorHandler(AbsorbXError);
     XSetIOErrorHandler(ConnectionLost);
+    CatchSignals();
     // The scale, from GDK_SCALE or the Xft.dpi resource that the desktop
     // sets on the server (SDL's connection is not reachable before a window
     // exists, so a short one of the host's own reads it).
@@ -103,7 +135,6 @@ void SdlHost::SetUpX11Window(HostWindow *w)
         return;
     Display *display = info.info.x11.display;
     w->display = display;
-    xdisplay_ = display;
     w->xwindow = info.info.x11.window;
     display_ = display;
     XWindowAttributes window;
@@ -272,6 +303,29 @@ bool SdlHost::HandleX11(const HostEvent &x)
     return message;
 }
 
+// Waits until the X connection has something to read, or SIGINT or SIGTERM
+// arrives. Xlib may hold events it read already: then there is no wait.
+void SdlHost::WaitX11()
+{
+    XFlush(display_);
+    if (XEventsQueued(display_, QueuedAlready) > 0 || signalled != 0)
+        return;
+    pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
+    poll(fds, signalPipe[0] >= 0 ? 2 : 1, -1);
+}
+
+// Whether SIGINT or SIGTERM arrived since the last call.
+bool SdlHost::TakeX11Signal()
+{
+    if (signalled == 0)
+        return false;
+    signalled = 0;
+    char drain[64];
+    while (read(signalPipe[0], drain, sizeof drain) > 0) {
+    }
+    return true;
+}
+
 // SDL has no window surface for this screen (it knows no 30-bit format):
 // the host shows the window through an X image of its own, in the format of
 // the window's visual, if that visual has colour channels of at least 5 bits
@@ -363,6 +417,11 @@ void SdlHost::PutOwnImage(HostWindow *w, const SDL_Rect *rects, int count)
     XFlush(w->display);
 }
 #else
+void SdlHost::WaitX11() {}
+bool SdlHost::TakeX11Signal()
+{
+    return false;
+}
 void SdlHost::StartX11() {}
 void SdlHost::SetUpX11Window(HostWindow *) {}
 void SdlHost::ReleaseX11Window(HostWindow *) {}
