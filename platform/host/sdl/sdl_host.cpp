@@ -93,8 +93,6 @@ void Deliver(HWND hwnd, const MouseMessage &m)
         kp::user::HostMouseButton(hwnd, m.message, m.x, m.y, m.keys);
 }
 
-SdlHost::SdlHost() = default;
-
 SdlHost::~SdlHost()
 {
     for (HostWindow *w : windows_) {
@@ -149,9 +147,12 @@ bool SdlHost::InitVideo()
     for (const char *driver : kDesktopDrivers) {
         if (!SdlHasDriver(driver) || !DesktopDriverUsable(driver))
             continue;
-        SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
-        if (SDL_Init(SDL_INIT_VIDEO) == 0)
+        // Over an SDL_VIDEODRIVER that is set but empty, too.
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, driver, SDL_HINT_OVERRIDE);
+        if (SDL_Init(SDL_INIT_VIDEO) == 0) {
+            failure_[0] = '\0';  // an earlier driver's failure is no failure
             return true;
+        }
         // The last driver's reason is the one reported.
         failure_[0] = '\0';
         FailToOpen(driver, SDL_GetError());

@@ -62,7 +62,6 @@ struct HostWindow {
 
 class SdlHost final : public Host {
   public:
-    SdlHost();
     ~SdlHost() override;
     void ScreenSize(int *width, int *height) override;
     HostWindow *CreateHostWindow(HWND hwnd, const char *title, gdi::WindowSurface *surface,

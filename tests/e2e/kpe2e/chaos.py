@@ -18,10 +18,14 @@ under a name starting with chaos_ (ctest label chaos).
 - no_active_output: the X server has no active RandR output: exit code 1
   and one line on stderr.
 - lost_connection: the X server goes away under the program: exit code 1
-  and one line on stderr."""
+  and one line on stderr.
+- stale_wayland_display: WAYLAND_DISPLAY names a compositor that is not
+  there, DISPLAY a working X server: the program runs on X11 and says
+  nothing."""
 
 import os
 import subprocess
+import tempfile
 import time
 
 from Xlib.ext import randr
@@ -331,3 +335,28 @@ def chaos_lost_connection(ctx):
         if program is not None:
             program.stop()
         xvfb.stop()
+
+
+@desktop_check("chaos_stale_wayland_display")
+def chaos_stale_wayland_display(ctx):
+    """A session whose WAYLAND_DISPLAY names a compositor that is gone (and
+    no SDL_VIDEODRIVER): Wayland, tried first, fails, and the program runs on
+    the X display instead, as if nothing had happened: no line on stderr,
+    exit code 0 after the close."""
+    with tempfile.TemporaryDirectory(prefix="kp-stale-wayland-") as runtime:
+        env = {"WAYLAND_DISPLAY": "wayland-97", "XDG_RUNTIME_DIR": runtime,
+               "SDL_VIDEODRIVER": None}
+        with x_session(ctx, env=env) as session:
+            app = session.launch()
+            try:
+                canvas = ExpectedCanvas()
+                app.draw_stroke(canvas, [(40, 40), (200, 90)], BLACK_PEN)
+                code = app.close()
+                expect(code == 0, "exit code %s after the close, expected 0" % code)
+                log = os.path.join(ctx.work_dir, "%s-1.log" % ctx.target.log_label)
+                with open(log, "rb") as f:
+                    output = f.read()
+                expect(not output, "the program printed %r" % output[:300])
+                return "ran on X11, drew, printed nothing, exit code 0"
+            finally:
+                finish(ctx, app)

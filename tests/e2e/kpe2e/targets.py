@@ -148,7 +148,12 @@ class NativeTarget(Target):
         env.setdefault("SDL_VIDEODRIVER", "x11")
         env.setdefault("SDL_AUDIODRIVER", "dummy")
         env.pop("WAYLAND_DISPLAY", None)
-        env.update(self.extra_env)
+        # A check's settings; None takes a variable away.
+        for name, value in self.extra_env.items():
+            if value is None:
+                env.pop(name, None)
+            else:
+                env[name] = value
         return env
 
     def argv(self, args):
