@@ -376,16 +376,21 @@ def chart(data, paths):
     names = [n for n in PROGRAMS if any(r["program"] == n for r in results)]
 
     fig, (ax_sum, ax_parts) = plt.subplots(1, 2, figsize=(13, 5.2))
+    sums_at = {}  # screen size -> every program's sum there
+    for r in results:
+        sums_at.setdefault(r["size"], []).append(r["median_us_per_move"]["sum"])
     for name in names:
         rows = sorted((r for r in results if r["program"] == name),
                       key=lambda r: r["client"][0] * r["client"][1])
         area = [r["client"][0] * r["client"][1] for r in rows]
         sums = [r["median_us_per_move"]["sum"] for r in rows]
         ax_sum.plot(area, sums, "o-", color=colours[name], label=labels[name])
-        for a, v in zip(area, sums):
+        for r, a, v in zip(rows, area, sums):
+            # The highest value at a size is labelled above its point, the
+            # others below, so that close values do not swap labels.
+            above = v >= max(sums_at[r["size"]])
             ax_sum.annotate("%.0f" % v, (a, v), textcoords="offset points",
-                            xytext=(6, -12 if name == "native" else 4), fontsize=8,
-                            color=colours[name])
+                            xytext=(6, 4 if above else -12), fontsize=8, color=colours[name])
     ax_sum.set_xscale("log")
     ax_sum.set_yscale("log")
     # One tick per screen (Wine's client at 600 x 500 is a little larger).
