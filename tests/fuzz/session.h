@@ -1,9 +1,9 @@
 // One hostile session of the program, driven by a byte string: the real
-// WinMain and PaintWndProc on the headless host, on the caller's thread, fed with any message, any parameters, mouse input anywhere, bursts
-// of right clicks, resizes from nothing to far beyond the screen, minimize,
-// restore, exhaustion of GDI's object table, on screens from 1 x 1 up to
-// 7680 x 4320. At the end the window is closed and the session checks that
-// the program ended with 0 and gave back every GDI object it made.
+// WinMain and PaintWndProc on the headless host, on the caller's thread, fed with any message, any
+// parameters, mouse input anywhere, bursts of right clicks, resizes from nothing to far beyond the
+// screen, minimize, restore, exhaustion of GDI's object table, on screens from 1 x 1 up to 7680 x
+// 4320. At the end the window is closed and the session checks that the program ended with 0 and
+// gave back every GDI object it made.
 //
 // Used by the libFuzzer target (tests/fuzz/fuzz_wndproc.cpp) and by a
 // GoogleTest test that replays the seed corpus and the regression inputs.
