@@ -308,7 +308,11 @@ bool SdlHost::HandleX11(const HostEvent &x)
 void SdlHost::WaitX11()
 {
     XFlush(display_);
-    if (XEventsQueued(display_, QueuedAlready) > 0 || signalled != 0)
+    // Not only Xlib's queue: events that came in with the reply to an
+    // earlier request (the present's sync) wait in XCB's buffer, where
+    // neither Xlib's queue nor the connection shows them; reading takes
+    // them in. Only then may the wait rest on the connection alone.
+    if (XEventsQueued(display_, QueuedAfterReading) > 0 || signalled != 0)
         return;
     pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
     poll(fds, signalPipe[0] >= 0 ? 2 : 1, -1);
