@@ -35,6 +35,6 @@ HBITMAP WINAPI CreateCompatibleBitmap(HDC hdc, int cx, int cy)
         std::free(bits);
         return nullptr;
     }
-    o->bitmap = {bits, cx, cy, mono, 0, {}};
+    o->bitmap = {bits, cx, cy, mono, {0, {}}};
     return static_cast<HBITMAP>(HandleOf(o));
 }

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "copy_tracking.h"
 #include "gdi_internal.h"
 #include "raster.h"
 #include "rects.h"
@@ -194,82 +195,6 @@ int CopyPieces(const Target &dst, const Target &src, const RECT &dest, long dx, 
     return n;
 }
 
-uint32_t lastMirrorToken = 0;
-
-// area grown by r, which now holds a copy too: still one rectangle, so the
-// larger of the two unless together they make one.
-RECT Grow(const RECT &area, const RECT &r)
-{
-    if (kp::Empty(area) || kp::Contains(r, area))
-        return r;
-    if (kp::Contains(area, r))
-        return area;
-    const RECT both = kp::BoundingBox(area, r);
-    if (kp::Area(both) == kp::Area(area) + kp::Area(r) - kp::Area(kp::Intersection(area, r)))
-        return both;
-    return kp::Area(r) > kp::Area(area) ? r : area;
-}
-
-// A plain copy from a bitmap onto a window. When the window still holds
-// an earlier copy of the same bitmap at the same offset, only what lies
-// outside that copy, what was written on the window since and what was
-// drawn on the bitmap since is copied: everything else already holds
-// exactly these pixels. The window's damage gets only what was copied.
-void CopyOntoWindow(const Target &dst, const Target &src, const RECT *pieces, int count, long dx,
-                    long dy)
-{
-    WindowSurface &window = *dst.window;
-    BitmapData &bitmap = src.bitmap->bitmap;
-    const HBITMAP handle = static_cast<HBITMAP>(HandleOf(src.bitmap));
-    Mirror &mirror = window.CopyMirror();
-    auto copy = [&](const RECT &r) {
-        if (kp::Empty(r))
-            return;
-        CopyRows(dst.surface, src.surface, r, dx, dy);
-        window.CopiedFromMirror(r);
-    };
-
-    const bool continues = window.CopyTracking() && mirror.token != 0 &&
-                           mirror.token == bitmap.mirrorToken && mirror.bitmap == handle &&
-                           mirror.dx == dx && mirror.dy == dy;
-    if (!continues) {
-        RECT largest = {0, 0, 0, 0};
-        for (int i = 0; i < count; ++i) {
-            copy(pieces[i]);
-            if (kp::Area(pieces[i]) > kp::Area(largest))
-                largest = pieces[i];
-        }
-        if (!window.CopyTracking())
-            return;
-        // From here on the window mirrors this bitmap; the bitmap's changes
-        // count from now, and whatever it mirrored before is over.
-        if (++lastMirrorToken == 0)
-            ++lastMirrorToken;
-        bitmap.mirrorToken = lastMirrorToken;
-        bitmap.changes.Clear();
-        mirror = Mirror{lastMirrorToken, handle, dx, dy, largest, {}};
-        return;
-    }
-
-    for (int i = 0; i < count; ++i) {
-        const RECT &piece = pieces[i];
-        RECT outside[4];
-        const int n = kp::PartsOutside(piece, mirror.area, outside);
-        for (int k = 0; k < n; ++k)
-            copy(outside[k]);
-        const RECT inside = kp::Intersection(piece, mirror.area);
-        for (int k = 0; k < mirror.holes.Count(); ++k)
-            copy(kp::Intersection(mirror.holes[k], inside));
-        for (int k = 0; k < bitmap.changes.Count(); ++k)
-            copy(kp::Intersection(kp::Offset(bitmap.changes[k], -dx, -dy), inside));
-    }
-    for (int i = 0; i < count; ++i) {
-        mirror.holes.Subtract(pieces[i]);
-        bitmap.changes.Subtract(kp::Offset(pieces[i], dx, dy));
-        mirror.area = Grow(mirror.area, pieces[i]);
-    }
-}
-
 }  // namespace
 
 BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop)
@@ -314,7 +239,7 @@ BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, in
     const bool sameBitmap = dst.surface.pixels == src.surface.pixels;
     if (op == SourceOp::Copy && !toMono && dst.window != nullptr && src.bitmap != nullptr) {
         // WM_PAINT's copy from the canvas.
-        CopyOntoWindow(dst, src, pieces, count, dx, dy);
+        CopyBitmapToWindow(dst, src, pieces, count, dx, dy);
         return TRUE;
     }
     for (int i = 0; i < count; ++i) {

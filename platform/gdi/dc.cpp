@@ -112,9 +112,9 @@ void NoteWritten(const Target &t, const RECT &bounds)
         return;
     if (t.window != nullptr) {
         t.window->Written(r);
-    } else if (t.bitmap != nullptr && t.bitmap->bitmap.mirrorToken != 0) {
+    } else if (t.bitmap != nullptr) {
         BitmapData &b = t.bitmap->bitmap;
-        b.changes.Add(r, b.width, b.height);
+        BitmapWritten(b.copies, r, b.width, b.height);
     }
 }
 

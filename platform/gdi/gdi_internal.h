@@ -1,13 +1,14 @@
 // What GDI offers the rest of the platform layer (USER), beyond Win32.
 #pragma once
 
+#include "rect_set.h"
 #include "surface.h"
 #include "window_surface.h"
 
 namespace kp::gdi {
 
 // How many clip rectangles a window DC keeps.
-constexpr int kMaxClipRects = 8;
+constexpr int kMaxClipRects = RectSet::kCapacity;
 
 // A DC that draws onto a window's client pixels, clipped to the union of the
 // clip rectangles (client coordinates; the array is copied) and to the

@@ -69,7 +69,7 @@ Table::Table()
 
     Object &bitmap = objects[kDefaultBitmapSlot];
     bitmap.kind = Kind::Bitmap;
-    bitmap.bitmap = {&defaultBitmapPixel, 1, 1, true, 0, {}};
+    bitmap.bitmap = {&defaultBitmapPixel, 1, 1, true, {0, {}}};
 }
 
 Table &TheTable()

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "damage.h"
+#include "copy_tracking.h"
 #include "gdi_internal.h"
 #include "surface.h"
 
@@ -38,10 +38,7 @@ struct BitmapData {
     int width;
     int height;
     bool mono;
-    // While a window mirrors this bitmap (the same token on both sides): what
-    // was drawn on the bitmap since the window last copied it.
-    uint32_t mirrorToken;
-    DamageList changes;
+    BitmapCopies copies;  // copy_tracking.h
 };
 
 struct DcData {
@@ -111,7 +108,7 @@ bool TargetOf(const DcData &dc, Target *target);
 
 // Every operation that writes pixels reports a rectangle holding all it may
 // have written (clipped here to the target): a window records it as damage
-// to show, a mirrored bitmap as a change that the next copy must carry over.
+// to show, a bitmap as a change that a window's next copy must carry over.
 void NoteWritten(const Target &t, const RECT &bounds);
 
 // The colour to store for c on a target.

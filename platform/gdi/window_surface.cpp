@@ -51,7 +51,7 @@ WindowSurface &WindowSurface::operator=(WindowSurface &&other) noexcept
         lostPixel_ = other.lostPixel_;
         damage_ = other.damage_;
         other.damage_.Clear();
-        mirror_ = std::exchange(other.mirror_, Mirror{});
+        copies_ = std::exchange(other.copies_, WindowCopies{});
         copyTracking_ = other.copyTracking_;
     }
     return *this;
@@ -99,12 +99,10 @@ bool WindowSurface::Resize(int width, int height)
               MoveToOwn(width, height);
     if (!ok) {
         FreeOwn();
-        pixels_ = nullptr;
-        width_ = height_ = stride_ = 0;
+        LosePixels();
     }
     damage_.ClipTo(width_, height_);
-    mirror_.area = Intersection(mirror_.area, RECT{0, 0, width_, height_});
-    mirror_.holes.ClipTo(width_, height_);
+    copies_.Clip(width_, height_);
     return ok;
 }
 
@@ -124,21 +122,22 @@ bool WindowSurface::LeaveDisplayMemory()
         return true;
     if (MoveToOwn(width_, height_))
         return true;
-    pixels_ = nullptr;
-    width_ = height_ = stride_ = 0;
-    damage_.Clear();
-    mirror_ = Mirror{};
+    LosePixels();
     return false;
 }
 
 void WindowSurface::DropDisplayMemory()
 {
-    if (!OnDisplayMemory())
-        return;
+    if (OnDisplayMemory())
+        LosePixels();
+}
+
+void WindowSurface::LosePixels()
+{
     pixels_ = nullptr;
     width_ = height_ = stride_ = 0;
     damage_.Clear();
-    mirror_ = Mirror{};
+    copies_.Forget();
 }
 
 void WindowSurface::Replace(const RECT &rect, uint32_t pixel)
@@ -147,26 +146,19 @@ void WindowSurface::Replace(const RECT &rect, uint32_t pixel)
     if (Empty(r))
         return;
     FillRows(pixels_, stride_, r, pixel);
-    BreakMirror(r);
+    copies_.Written(r, width_, height_);
 }
 
 void WindowSurface::Written(const RECT &bounds)
 {
     damage_.Add(bounds, width_, height_);
-    BreakMirror(bounds);
-}
-
-void WindowSurface::BreakMirror(const RECT &rect)
-{
-    const RECT r = Intersection(rect, mirror_.area);
-    if (!Empty(r))
-        mirror_.holes.Add(r, width_, height_);
+    copies_.Written(bounds, width_, height_);
 }
 
 void WindowSurface::SetCopyTracking(bool on)
 {
     copyTracking_ = on;
-    mirror_ = Mirror{};
+    copies_.Forget();
 }
 
 }  // namespace kp::gdi

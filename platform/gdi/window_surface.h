@@ -12,25 +12,11 @@
 
 #include <cstdint>
 
-#include "damage.h"
+#include "copy_tracking.h"
+#include "rect_set.h"
 #include "surface.h"
 
 namespace kp::gdi {
-
-// What the window's pixels hold of a bitmap: inside area (window
-// coordinates), every pixel equals the bitmap's pixel at (x + dx, y + dy),
-// except in the holes (where the window was written on since) and where the
-// bitmap's list of changes says it was drawn on since. The token pairs the
-// two sides: a bitmap that starts a copy relation with another window (or at
-// another offset) gets a new token, which ends this one.
-struct Mirror {
-    uint32_t token = 0;  // 0: the window mirrors nothing
-    HBITMAP bitmap = nullptr;
-    long dx = 0;
-    long dy = 0;
-    RECT area = {0, 0, 0, 0};
-    DamageList holes;
-};
 
 class WindowSurface {
   public:
@@ -48,7 +34,6 @@ class WindowSurface {
     // What the surface holds where nothing was drawn yet (a new surface, the
     // area a larger size adds). White unless the host says otherwise.
     void SetLostPixel(uint32_t pixel) { lostPixel_ = pixel; }
-    uint32_t LostPixel() const { return lostPixel_; }
 
     // Gives the surface a new size (negative sizes count as 0), keeping the
     // pixels inside both the old and the new size; the rest holds the lost
@@ -77,22 +62,25 @@ class WindowSurface {
     // GDI wrote somewhere inside bounds (surface coordinates, inside it).
     void Written(const RECT &bounds);
     // GDI copied the mirrored bitmap into rect: changed, but still a copy.
-    void CopiedFromMirror(const RECT &rect) { damage_.Add(rect, width_, height_); }
+    void Copied(const RECT &rect) { damage_.Add(rect, width_, height_); }
 
     // The rectangles changed since the host last took them.
-    const DamageList &Damage() const { return damage_; }
+    const RectSet &Damage() const { return damage_; }
     void ClearDamage() { damage_.Clear(); }
 
     // With copy tracking off, every copy from a bitmap copies all of its
     // rectangle (the plain behaviour that tests compare with).
     void SetCopyTracking(bool on);
     bool CopyTracking() const { return copyTracking_; }
-    Mirror &CopyMirror() { return mirror_; }
 
   private:
+    friend void CopyBitmapToWindow(const Target &dst, const Target &src, const RECT *pieces,
+                                   int count, long dx, long dy);
+    friend bool CopiesHold(const WindowSurface &window);
+
     void FreeOwn();
-    // The mirror no longer holds inside rect.
-    void BreakMirror(const RECT &rect);
+    // The pixels are gone: nothing is left to show or to mirror.
+    void LosePixels();
     // Own memory of width x height, the kept part copied from the current
     // pixels; false if it cannot be had.
     bool MoveToOwn(int width, int height);
@@ -103,8 +91,8 @@ class WindowSurface {
     int height_ = 0;
     int stride_ = 0;
     uint32_t lostPixel_ = 0x00FFFFFFu;
-    DamageList damage_;
-    Mirror mirror_;
+    RectSet damage_;
+    WindowCopies copies_;
     bool copyTracking_ = true;
 };
 

@@ -59,7 +59,7 @@ void Validate(Window &w)
 }
 
 // A paint DC clips to the update region's rectangles: GDI must keep them all.
-static_assert(UpdateRegion::kCapacity <= gdi::kMaxClipRects);
+static_assert(gdi::RectSet::kCapacity <= gdi::kMaxClipRects);
 
 namespace {
 
@@ -164,7 +164,7 @@ HDC WINAPI BeginPaint(HWND hwnd, LPPAINTSTRUCT ps)
         return nullptr;
 
     // Take the update region: from here on the window is valid.
-    UpdateRegion region = w->update;
+    kp::gdi::RectSet region = w->update;
     bool erase = w->erasePending;
     Validate(*w);
 

@@ -9,7 +9,7 @@
 
 #include "../gdi/window_surface.h"
 #include "host.h"
-#include "update_region.h"
+#include "../gdi/rect_set.h"
 
 namespace kp::user {
 
@@ -47,7 +47,7 @@ struct Window {
     int clientWidth = 0;
     int clientHeight = 0;
     gdi::WindowSurface surface;  // the client pixels, always clientWidth x clientHeight
-    UpdateRegion update;
+    gdi::RectSet update;         // the update region
     bool erasePending = false;
 };
 

@@ -149,40 +149,6 @@ constexpr long long kMaxClientSide = 8192;
 constexpr int kInboxRoom = 4000;
 constexpr int kMaxStepEvents = 128;
 
-// Where the layer takes a window's pixels to be a copy of a bitmap (so that
-// copying the bitmap again skips them), they must be exactly that: inside
-// the copy's area, outside its holes and the bitmap's changes since.
-bool MirrorHolds(kp::user::Window &w)
-{
-    kp::gdi::Mirror &m = w.surface.CopyMirror();
-    kp::gdi::Object *bitmap = kp::gdi::Lookup(m.bitmap, kp::gdi::Kind::Bitmap);
-    if (m.token == 0 || bitmap == nullptr || bitmap->bitmap.mirrorToken != m.token)
-        return true;  // no copy claimed
-    const kp::gdi::BitmapData &b = bitmap->bitmap;
-    const kp::Surface window = w.surface.Pixels();
-    const RECT area = kp::Intersection(
-        m.area, kp::Intersection(RECT{0, 0, window.width, window.height},
-                                 kp::Offset(RECT{0, 0, b.width, b.height}, -m.dx, -m.dy)));
-    auto excluded = [&](LONG x, LONG y) {
-        const POINT p = {x, y}, q = {x + LONG(m.dx), y + LONG(m.dy)};
-        for (int i = 0; i < m.holes.Count(); ++i)
-            if (PtInRect(&m.holes[i], p))
-                return true;
-        for (int i = 0; i < b.changes.Count(); ++i)
-            if (PtInRect(&b.changes[i], q))
-                return true;
-        return false;
-    };
-    for (LONG y = area.top; y < area.bottom; ++y) {
-        const uint32_t *row = window.pixels + size_t(y) * window.stride;
-        const uint32_t *from = b.bits + size_t(y + m.dy) * b.width + m.dx;
-        for (LONG x = area.left; x < area.right; ++x)
-            if (row[x] != from[x] && !excluded(x, y))
-                return false;
-    }
-    return true;
-}
-
 class Session {
   public:
     explicit Session(Reader &in) : in_(in) {}
@@ -270,7 +236,7 @@ class Session {
         kp::user::Window *w = kp::user::FromHandle(hwnd_);
         if (w == nullptr)
             return;
-        if (!MirrorHolds(*w))
+        if (!kp::gdi::CopiesHold(w->surface))
             Fail("the window's pixels are not the copy of the canvas that the layer takes "
                  "them for: copying the canvas again would skip pixels that differ");
         else if (w->visible && !IsIconic(hwnd_) && !host_.ShowsSurface(hwnd_))

@@ -407,7 +407,7 @@ void HeadlessHost::ResizeHostWindow(HostWindow *window, int clientWidth, int cli
 void HeadlessHost::FlushLocked()
 {
     for (HostWindow *w : windows_) {
-        const gdi::DamageList &damage = w->surface->Damage();
+        const gdi::RectSet &damage = w->surface->Damage();
         const Surface pixels = w->surface->Pixels();
         for (int i = 0; i < damage.Count(); ++i) {
             const RECT r = Intersection(damage[i], RECT{0, 0, w->width, w->height});

@@ -54,7 +54,7 @@ struct HostWindow {
     // SDL's window surface was made anew (it starts blank) or not made yet;
     // set by the event filter the moment SDL drops the old one.
     bool surfaceStale = true;
-    SDL_Rect updateRects[gdi::DamageList::kCapacity];
+    SDL_Rect updateRects[gdi::RectSet::kCapacity];
 
     PointerState pointer;
     EdgeClampCheck edgeCheck;

@@ -118,7 +118,7 @@ void SdlHost::Flush(HostWindow *w)
 
     const RECT shown = {0, 0, std::min(surface.Width(), CeilDiv(deviceWidth, scale_)),
                         std::min(surface.Height(), CeilDiv(deviceHeight, scale_))};
-    gdi::DamageList rects = surface.Damage();
+    gdi::RectSet rects = surface.Damage();
     surface.ClearDamage();
     if (fresh && !x11_)
         rects.Add(shown, shown.right, shown.bottom);

@@ -24,7 +24,7 @@ void CanvasView::Show()
 {
     const int width = surface_->Width(), height = surface_->Height();
     Reserve(width, height);
-    gdi::DamageList rects = surface_->Damage();
+    gdi::RectSet rects = surface_->Damage();
     surface_->ClearDamage();
     if (stale_) {
         rects.Clear();

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "gdi/damage.h"
+#include "gdi/rect_set.h"
 #include "gdi/rects.h"
 
 namespace {
 
-using kp::gdi::DamageList;
+using kp::gdi::RectSet;
 
 std::string Describe(const RECT &r)
 {
@@ -21,7 +21,7 @@ std::string Describe(const RECT &r)
            std::to_string(r.right) + "," + std::to_string(r.bottom) + ")";
 }
 
-std::vector<RECT> Rects(const DamageList &d)
+std::vector<RECT> Rects(const RectSet &d)
 {
     std::vector<RECT> out;
     out.reserve(static_cast<size_t>(d.Count()));
@@ -30,7 +30,7 @@ std::vector<RECT> Rects(const DamageList &d)
     return out;
 }
 
-bool Covers(const DamageList &d, int x, int y)
+bool Covers(const RectSet &d, int x, int y)
 {
     for (int i = 0; i < d.Count(); ++i)
         if (x >= d[i].left && x < d[i].right && y >= d[i].top && y < d[i].bottom)
@@ -50,9 +50,9 @@ bool Overlap(const RECT &a, const RECT &b)
 
 // The invariants of a list for a client area of width x height: rectangles
 // inside it, not empty, not overlapping one another.
-void ExpectSound(const DamageList &d, int width, int height)
+void ExpectSound(const RectSet &d, int width, int height)
 {
-    ASSERT_LE(d.Count(), DamageList::kCapacity);
+    ASSERT_LE(d.Count(), RectSet::kCapacity);
     for (int i = 0; i < d.Count(); ++i) {
         const RECT &r = d[i];
         EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= width && r.bottom <= height)
@@ -63,7 +63,7 @@ void ExpectSound(const DamageList &d, int width, int height)
     }
 }
 
-TEST(DamageList, AddsClipsAndMerges)
+TEST(RectSet, AddsClipsAndMerges)
 {
     struct Case {
         const char *name;
@@ -95,7 +95,7 @@ TEST(DamageList, AddsClipsAndMerges)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        DamageList d;
+        RectSet d;
         for (const RECT &r : c.added)
             d.Add(r, w, h);
         ExpectSound(d, w, h);
@@ -107,33 +107,33 @@ TEST(DamageList, AddsClipsAndMerges)
     }
 }
 
-TEST(DamageList, FullListJoinsTheRectangleThatGrowsLeast)
+TEST(RectSet, FullListJoinsTheRectangleThatGrowsLeast)
 {
-    DamageList d;
+    RectSet d;
     const int w = 1000, h = 100;
     // Sixteen one-pixel rectangles, 60 px apart on one row.
-    for (int i = 0; i < DamageList::kCapacity; ++i)
+    for (int i = 0; i < RectSet::kCapacity; ++i)
         d.Add(RECT{i * 60, 0, i * 60 + 1, 1}, w, h);
-    ASSERT_EQ(d.Count(), DamageList::kCapacity);
+    ASSERT_EQ(d.Count(), RectSet::kCapacity);
     // The seventeenth lies next to the fifth: it joins that one, nothing else.
     d.Add(RECT{243, 0, 244, 1}, w, h);
-    EXPECT_EQ(d.Count(), DamageList::kCapacity);
+    EXPECT_EQ(d.Count(), RectSet::kCapacity);
     ExpectSound(d, w, h);
     bool joined = false;
     for (const RECT &r : Rects(d))
         joined |= r.left == 240 && r.right == 244 && r.top == 0 && r.bottom == 1;
     EXPECT_TRUE(joined) << "no rectangle (240,0)-(244,1)";
-    for (int i = 0; i < DamageList::kCapacity; ++i)
+    for (int i = 0; i < RectSet::kCapacity; ++i)
         EXPECT_TRUE(Covers(d, i * 60, 0)) << "lost the rectangle at " << i * 60;
 }
 
-TEST(DamageList, ManyRandomRectanglesStayCoveredWithinCapacity)
+TEST(RectSet, ManyRandomRectanglesStayCoveredWithinCapacity)
 {
     const int w = 64, h = 48;
     std::mt19937 random(12345);
     for (int round = 0; round < 200; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        DamageList d;
+        RectSet d;
         std::vector<std::vector<bool>> painted(h, std::vector<bool>(w, false));
         int count = 1 + static_cast<int>(random() % 40);
         for (int i = 0; i < count; ++i) {
@@ -166,7 +166,7 @@ TEST(DamageList, ManyRandomRectanglesStayCoveredWithinCapacity)
             for (int x = 0; x < w; ++x) {
                 const bool inCut = x >= cut.left && x < cut.right && y >= cut.top && y < cut.bottom;
                 if (inCut) {
-                    if (d.Count() < DamageList::kCapacity) {
+                    if (d.Count() < RectSet::kCapacity) {
                         ASSERT_FALSE(Covers(d, x, y)) << "(" << x << "," << y << ") was taken out";
                     }
                 } else if (painted[y][x]) {
@@ -177,9 +177,9 @@ TEST(DamageList, ManyRandomRectanglesStayCoveredWithinCapacity)
     }
 }
 
-TEST(DamageList, ClipToASmallerClientAreaAndClear)
+TEST(RectSet, ClipToASmallerClientAreaAndClear)
 {
-    DamageList d;
+    RectSet d;
     d.Add(RECT{0, 0, 50, 50}, 200, 200);
     d.Add(RECT{100, 100, 150, 150}, 200, 200);
     d.Add(RECT{60, 0, 80, 200}, 200, 200);

@@ -1,22 +1,23 @@
-#include "damage.h"
+#include "rect_set.h"
 
 #include "rects.h"
 
 namespace kp::gdi {
 
-void DamageList::Remove(int i)
+void RectSet::Remove(int i)
 {
     rects_[i] = rects_[count_ - 1];
     --count_;
 }
 
-void DamageList::Add(const RECT &rect, int width, int height)
+void RectSet::Add(const RECT &rect, int width, int height)
 {
-    Insert(Intersection(rect, RECT{0, 0, width, height}));
+    Add(Intersection(rect, RECT{0, 0, width, height}));
 }
 
-void DamageList::Insert(RECT r)
+void RectSet::Add(const RECT &rect)
 {
+    RECT r = rect;
     if (kp::Empty(r))
         return;
     // Merging can make the new rectangle overlap others that it did not
@@ -47,12 +48,11 @@ void DamageList::Insert(RECT r)
     }
     RECT joined = BoundingBox(rects_[best], r);
     Remove(best);
-    Insert(joined);  // the bigger rectangle may overlap others now
+    Add(joined);  // the bigger rectangle may overlap others now
 }
 
-void DamageList::ClipTo(int width, int height)
+void RectSet::Clip(const RECT &area)
 {
-    const RECT area = {0, 0, width, height};
     for (int i = 0; i < count_;) {
         rects_[i] = Intersection(rects_[i], area);
         if (kp::Empty(rects_[i]))
@@ -62,7 +62,7 @@ void DamageList::ClipTo(int width, int height)
     }
 }
 
-void DamageList::Subtract(const RECT &rect)
+void RectSet::Subtract(const RECT &rect)
 {
     if (kp::Empty(rect))
         return;
@@ -82,11 +82,11 @@ void DamageList::Subtract(const RECT &rect)
         RECT parts[4];
         int count = PartsOutside(touched[i], rect, parts);
         for (int k = 0; k < count; ++k)
-            Insert(parts[k]);
+            Add(parts[k]);
     }
 }
 
-RECT DamageList::Bounds() const
+RECT RectSet::Bounds() const
 {
     RECT bounds = {0, 0, 0, 0};
     for (int i = 0; i < count_; ++i)
