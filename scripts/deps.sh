@@ -10,7 +10,8 @@
 set -euo pipefail
 
 what=${1:-test}
-packages=(cmake make g++ pkg-config libsdl2-dev libx11-dev libxi-dev)
+packages=(cmake make g++ pkg-config libsdl2-dev libx11-dev libxi-dev libxext-dev libwayland-dev
+          wayland-protocols libxkbcommon-dev libdecor-0-dev)
 desktop=()
 # bench: libxtst-dev and libxext-dev for the real-display benchmark's pacer
 # and floor program, python3-matplotlib for its chart, and wine64 with the

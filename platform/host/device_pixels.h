@@ -45,7 +45,6 @@ class PixelConverter {
 
     // Whether device pixels are exactly the surface's (32-bit 0x00RRGGBB).
     bool Native() const { return native_; }
-    int BytesPerPixel() const { return bytes_; }
 
     // Copies rectangle r of from (inside it) into device memory of
     // width x height pixels, pitch bytes a row, each pixel an s x s block,

@@ -22,6 +22,9 @@ class Host {
 
     // Size of the primary screen in pixels.
     virtual void ScreenSize(int *width, int *height) = 0;
+    // Size of the part of the screen that a maximized window fills (the
+    // screen less a task bar): the whole screen unless the host says less.
+    virtual void WorkAreaSize(int *width, int *height) { ScreenSize(width, height); }
 
     // The show command that SW_SHOWDEFAULT means for this process (the
     // start-up information's show command, or SW_SHOWNORMAL).

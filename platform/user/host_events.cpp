@@ -20,6 +20,11 @@ bool IsButtonMessage(UINT message)
 
 }  // namespace
 
+int HostInputRoom()
+{
+    return CurrentQueue().Room();
+}
+
 void HostMouseMove(HWND hwnd, int x, int y, WPARAM keys)
 {
     Window *w = FromHandle(hwnd);
@@ -85,6 +90,24 @@ void HostCloseRequested(HWND hwnd)
 {
     if (FromHandle(hwnd))
         PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+SIZE HostNormalClientSize(HWND hwnd)
+{
+    Window *w = FromHandle(hwnd);
+    return w ? NormalClientSize(*w) : SIZE{0, 0};
+}
+
+SIZE HostMaximizedClientSize(HWND hwnd)
+{
+    Window *w = FromHandle(hwnd);
+    return w ? MaximizedClientSize(*w) : SIZE{0, 0};
+}
+
+RECT HostFrame(HWND hwnd)
+{
+    Window *w = FromHandle(hwnd);
+    return w ? WindowRectAround(*w, RECT{0, 0, 0, 0}) : RECT{0, 0, 0, 0};
 }
 
 void ResetForNewProcess()

@@ -6,6 +6,13 @@
 
 namespace kp::user {
 
+// USER's queue holds kInputCapacity messages. A host hands it an event only
+// while HostInputRoom() (the free places in the calling thread's queue)
+// leaves room for every message that event can make; the rest waits in the
+// host, in order, for the next call. So no input is ever dropped.
+constexpr int kInputCapacity = 8192;
+int HostInputRoom();
+
 // Pointer at client (x, y) with the key state keys (MK_* flags, after the
 // event). Moves become WM_MOUSEMOVE; button changes become WM_xBUTTONDOWN/UP
 // (message is one of those).
@@ -26,6 +33,15 @@ void HostMaximized(HWND hwnd, int clientWidth, int clientHeight);
 
 // The window manager asked the window to close (close button, Alt+F4).
 void HostCloseRequested(HWND hwnd);
+
+// ---- What a host asks USER: the geometry is USER's alone --------------------
+// The client size hwnd has when restored, and when maximized on the host's
+// work area; (0, 0) for a dead window.
+SIZE HostNormalClientSize(HWND hwnd);
+SIZE HostMaximizedClientSize(HWND hwnd);
+// The frame around hwnd's client area: the window rectangle of an empty
+// client area at the origin (left and top negative).
+RECT HostFrame(HWND hwnd);
 
 // Forgets every class and window, as at process end (for tests that run
 // WinMain more than once in one process).

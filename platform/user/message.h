@@ -5,13 +5,15 @@
 
 #include <windows.h>
 
+#include "host_events.h"
+
 namespace kp::user {
 
 struct Window;
 
 class MessageQueue {
   public:
-    static constexpr int kCapacity = 8192;
+    static constexpr int kCapacity = kInputCapacity;
 
     MessageQueue();
     ~MessageQueue();
@@ -20,6 +22,7 @@ class MessageQueue {
 
     // False when the ring is full.
     bool Push(const MSG &msg);
+    int Room() const { return kCapacity - count_; }
     // Takes (or with remove false, copies) the oldest message that passes
     // the filter; false if none does.
     bool Take(MSG *msg, HWND filter, UINT minMsg, UINT maxMsg, bool remove);

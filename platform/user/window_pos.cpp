@@ -125,9 +125,10 @@ SIZE NormalClientSize(const Window &w)
 
 SIZE MaximizedClientSize(const Window &w)
 {
-    int screenW, screenH;
-    ScreenSize(&screenW, &screenH);
-    return SIZE{screenW, std::max<LONG>(screenH - MaximizedClientTop(w), 0)};
+    int width = 0, height = 0;
+    if (host::Host *host = host::CurrentHost())
+        host->WorkAreaSize(&width, &height);
+    return SIZE{width, std::max<LONG>(height - MaximizedClientTop(w), 0)};
 }
 
 }  // namespace kp::user

@@ -88,10 +88,11 @@ using kp::host::HeadlessHost;
 
 // Drags back and forth across the client, with a right click every
 // rightClickEvery moves. The program is let to go idle after every move, so
-// that each move gets its own paint.
+// that each move gets its own paint. The press is where no move goes (a
+// move to where the pointer already is makes no message).
 void Drag(HeadlessHost &host, HWND hwnd, int moves, int rightClickEvery)
 {
-    host.MouseButton(hwnd, WM_LBUTTONDOWN, 10, 10, MK_LBUTTON);
+    host.MouseButton(hwnd, WM_LBUTTONDOWN, 5, 5, MK_LBUTTON);
     for (int i = 0; i < moves; ++i) {
         int x = 10 + (i * 7) % 560, y = 10 + (i * 13) % 440;
         host.MouseMove(hwnd, x, y, MK_LBUTTON);

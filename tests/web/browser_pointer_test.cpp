@@ -76,7 +76,8 @@ const Step kCancel{Step::Cancel};
 
 std::vector<std::string> Messages(const std::vector<Step> &steps)
 {
-    BrowserPointer pointer;
+    PointerState state;
+    BrowserPointer pointer(state);
     pointer.SetClientSize(584, 461);
     std::vector<std::string> out;
     MouseMessage messages[BrowserPointer::kMaxMessages];

@@ -10,6 +10,7 @@
 
 #include "../../gdi/rects.h"
 #include "../../user/host_events.h"
+#include "../pointer_input.h"
 
 namespace kp::host {
 
@@ -22,17 +23,12 @@ void Deadlock(const char *what)
 
 namespace {
 
-bool Showing(const HostWindow &w)
-{
-    return w.state == ShowState::Normal || w.state == ShowState::Maximized;
-}
-
 RECT ClipToClient(const HostWindow &w, const RECT &r)
 {
     return Intersection(r, RECT{0, 0, w.width, w.height});
 }
 
-void FillShown(HostWindow &w, const RECT &rect, uint32_t pixel)
+void FillShown(HeadlessWindow &w, const RECT &rect, uint32_t pixel)
 {
     RECT r = ClipToClient(w, rect);
     for (LONG y = r.top; y < r.bottom; ++y) {
@@ -43,13 +39,13 @@ void FillShown(HostWindow &w, const RECT &rect, uint32_t pixel)
 
 // The window system lost the pixels of rect (covered, minimized): both what
 // is shown and the surface's copy of it.
-void Lose(HostWindow &w, const RECT &rect, uint32_t pixel = kLostPixel)
+void Lose(HeadlessWindow &w, const RECT &rect, uint32_t pixel = kLostPixel)
 {
     FillShown(w, rect, pixel);
     w.surface->Replace(rect, pixel);
 }
 
-void LoseAll(HostWindow &w)
+void LoseAll(HeadlessWindow &w)
 {
     Lose(w, RECT{0, 0, w.width, w.height});
 }
@@ -57,7 +53,7 @@ void LoseAll(HostWindow &w)
 // Gives the shown window a new client size. What stays inside both the old
 // and the new client area is kept; everything that the new size uncovers is
 // lost.
-void SetClientSize(HostWindow &w, int width, int height)
+void SetClientSize(HeadlessWindow &w, int width, int height)
 {
     width = std::max(width, 0);
     height = std::max(height, 0);
@@ -69,11 +65,54 @@ void SetClientSize(HostWindow &w, int width, int height)
         std::copy_n(w.shown.data() + static_cast<size_t>(y) * w.width, keptWidth,
                     shown.data() + static_cast<size_t>(y) * width);
     w.shown = std::move(shown);
-    w.width = width;
-    w.height = height;
+    w.SetClientSize(width, height);
+}
+
+// The button of a button message; false for anything else.
+bool ButtonOf(UINT message, WPARAM keys, MouseButton *button, bool *down)
+{
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        *button = MouseButton::Left;
+        break;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+        *button = MouseButton::Right;
+        break;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+        *button = MouseButton::Middle;
+        break;
+    case WM_XBUTTONDOWN:
+    case WM_XBUTTONUP:
+        *button = HIWORD(keys) == XBUTTON2 ? MouseButton::X2 : MouseButton::X1;
+        break;
+    default:
+        return false;
+    }
+    *down = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN ||
+            message == WM_XBUTTONDOWN;
+    return true;
 }
 
 }  // namespace
+
+void MemoryPresenter::Present()
+{
+    HeadlessWindow &w = window_;
+    const gdi::RectSet damage = TakeDamage(*w.surface, w.width, w.height);
+    const Surface pixels = w.surface->Pixels();
+    for (int i = 0; i < damage.Count(); ++i) {
+        const RECT &r = damage[i];
+        for (LONG y = r.top; y < r.bottom; ++y)
+            std::copy_n(pixels.pixels + static_cast<size_t>(y) * pixels.stride + r.left,
+                        r.right - r.left,
+                        w.shown.data() + static_cast<size_t>(y) * w.width + r.left);
+        log_[*total_ % HeadlessHost::kPresentLogSize] = PresentRecord{w.hwnd, r};
+        ++*total_;
+    }
+}
 
 HeadlessHost::HeadlessHost()
     : inbox_(new Event[kInboxCapacity]), presents_(new PresentRecord[kPresentLogSize])
@@ -88,7 +127,7 @@ HeadlessHost::~HeadlessHost()
     kp::user::ResetForNewProcess();
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        ForgetWindowsLocked();
+        windows_.Clear();
     }
     if (CurrentHost() == this)
         SetHost(nullptr);
@@ -214,118 +253,143 @@ void HeadlessHost::Scribble(HWND hwnd, const RECT &rect, uint32_t pixel)
 }
 
 // Runs on the pumping thread, without the lock: USER calls back into the
-// host. The window record is only touched before USER is called, since USER
-// may destroy the window.
+// host. A window record is only touched before USER is called, since USER may
+// destroy the window; only this thread destroys windows.
 void HeadlessHost::Deliver(const Event &e)
 {
-    const int caption = e.kind == Event::Kind::Maximize ? GetSystemMetrics(SM_CYCAPTION) : 0;
-    std::unique_lock<std::mutex> lock(mutex_);
-    HostWindow *w = FindLocked(e.hwnd);
     switch (e.kind) {
     case Event::Kind::Move:
-    case Event::Kind::Button: {
-        bool inside = w && Showing(*w) && e.x >= 0 && e.y >= 0 && e.x < w->width && e.y < w->height;
-        lock.unlock();
-        if (!inside)
-            return;
-        if (e.kind == Event::Kind::Move)
-            kp::user::HostMouseMove(e.hwnd, e.x, e.y, e.keys);
-        else
-            kp::user::HostMouseButton(e.hwnd, e.message, e.x, e.y, e.keys);
+    case Event::Kind::Button:
+        DeliverPointer(e);
         return;
-    }
-    case Event::Kind::CoverAndUncover: {
-        if (w == nullptr || !Showing(*w))
-            return;
-        RECT r = ClipToClient(*w, e.rect);
-        Lose(*w, r);
-        lock.unlock();
-        if (r.right > r.left)
-            kp::user::HostExposed(e.hwnd, r);
-        return;
-    }
     case Event::Kind::Minimize:
-        if (w == nullptr || !Showing(*w))
+    case Event::Kind::Restore:
+    case Event::Kind::Maximize:
+    case Event::Kind::Resize:
+        DeliverPlacement(e);
+        return;
+    case Event::Kind::Call:
+        (*e.call)();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            *e.done = true;
+        }
+        return;
+    case Event::Kind::Quit:
+        PostQuitMessage(-1);
+        return;
+    case Event::Kind::Wake:
+        return;
+    default:
+        DeliverToWindowSystem(e);
+        return;
+    }
+}
+
+// Like a window system, the host reports pointer events only for a window
+// that is on the screen; they go through the window's pointer state, with
+// the key state the test gave.
+void HeadlessHost::DeliverPointer(const Event &e)
+{
+    HeadlessWindow *w;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        w = FindLocked(e.hwnd);
+        if (w == nullptr || !w->Showing())
+            return;
+    }
+    w->pointer.SetReportedKeys(e.keys & 0xFFFFu, ~WPARAM{0});
+    kp::host::MouseButton button;
+    bool down;
+    if (e.kind == Event::Kind::Move)
+        PointerMoved(*w, e.x, e.y);
+    else if (ButtonOf(e.message, e.keys, &button, &down))
+        PointerButton(*w, button, down, e.x, e.y);
+}
+
+// The user minimized, restored, maximized or resized a window: the window
+// system changes it first, then tells USER. USER alone knows the sizes a
+// window is restored and maximized to.
+void HeadlessHost::DeliverPlacement(const Event &e)
+{
+    const SIZE normal = kp::user::HostNormalClientSize(e.hwnd);
+    const SIZE maximized = kp::user::HostMaximizedClientSize(e.hwnd);
+    std::unique_lock<std::mutex> lock(mutex_);
+    HeadlessWindow *w = FindLocked(e.hwnd);
+    const ShowState old = w ? w->state : ShowState::Hidden;
+    if (w == nullptr || old == ShowState::Hidden)
+        return;
+    switch (e.kind) {
+    case Event::Kind::Minimize:
+        if (old == ShowState::Minimized)
             return;
         w->state = ShowState::Minimized;
         LoseAll(*w);
         lock.unlock();
         kp::user::HostMinimized(e.hwnd);
         return;
-    case Event::Kind::Restore: {
-        if (w == nullptr || w->state == ShowState::Hidden || w->state == ShowState::Normal)
+    case Event::Kind::Restore:
+        if (old == ShowState::Normal)
             return;
-        SetClientSize(*w, w->normalWidth, w->normalHeight);
+        SetClientSize(*w, normal.cx, normal.cy);
         w->state = ShowState::Normal;
-        int width = w->width, height = w->height;
         lock.unlock();
-        kp::user::HostRestored(e.hwnd, width, height);
+        kp::user::HostRestored(e.hwnd, normal.cx, normal.cy);
         return;
-    }
-    case Event::Kind::Maximize: {
-        if (w == nullptr || w->state == ShowState::Hidden || w->state == ShowState::Maximized)
+    case Event::Kind::Maximize:
+        if (old == ShowState::Maximized)
             return;
-        // The client area of a maximized window: the screen below the caption.
-        const int width = screenWidth_;
-        const int height = std::max(screenHeight_ - caption, 0);
-        if (w->state == ShowState::Minimized)
+        if (old == ShowState::Minimized)
             LoseAll(*w);
-        SetClientSize(*w, width, height);
+        SetClientSize(*w, maximized.cx, maximized.cy);
         w->state = ShowState::Maximized;
         lock.unlock();
-        kp::user::HostMaximized(e.hwnd, width, height);
+        kp::user::HostMaximized(e.hwnd, maximized.cx, maximized.cy);
         return;
-    }
-    case Event::Kind::Resize:
-        if (w == nullptr || !Showing(*w))
+    default:  // Resize
+        if (old == ShowState::Minimized)
             return;
         SetClientSize(*w, e.x, e.y);
-        if (w->state == ShowState::Normal) {
-            w->normalWidth = w->width;
-            w->normalHeight = w->height;
-        }
         lock.unlock();
         kp::user::HostResized(e.hwnd, std::max(e.x, 0), std::max(e.y, 0));
         return;
+    }
+}
+
+// Covering, scribbling and the close button.
+void HeadlessHost::DeliverToWindowSystem(const Event &e)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    HeadlessWindow *w = FindLocked(e.hwnd);
+    if (w == nullptr)
+        return;
+    switch (e.kind) {
+    case Event::Kind::CoverAndUncover: {
+        if (!w->Showing())
+            return;
+        const RECT r = ClipToClient(*w, e.rect);
+        Lose(*w, r);
+        lock.unlock();
+        if (r.right > r.left)
+            kp::user::HostExposed(e.hwnd, r);
+        return;
+    }
     case Event::Kind::Close:
         lock.unlock();
-        if (w != nullptr)
-            kp::user::HostCloseRequested(e.hwnd);
+        kp::user::HostCloseRequested(e.hwnd);
         return;
-    case Event::Kind::Scribble:
-        if (w != nullptr)
-            Lose(*w, e.rect, e.pixel);
-        return;
-    case Event::Kind::Call:
-        lock.unlock();
-        (*e.call)();
-        lock.lock();
-        *e.done = true;
-        return;
-    case Event::Kind::Quit:
-        lock.unlock();
-        PostQuitMessage(-1);
-        return;
-    case Event::Kind::Wake:
+    default:  // Scribble
+        Lose(*w, e.rect, e.pixel);
         return;
     }
 }
 
 // ---- Windows ------------------------------------------------------------------------
 
-HostWindow *HeadlessHost::FindLocked(HWND hwnd) const
+HeadlessWindow *HeadlessHost::FindLocked(HWND hwnd) const
 {
-    for (HostWindow *w : windows_)
-        if (w->hwnd == hwnd)
-            return w;
-    return nullptr;
-}
-
-void HeadlessHost::ForgetWindowsLocked()
-{
-    for (HostWindow *w : windows_)
-        delete w;
-    windows_.clear();
+    return windows_.Find<HeadlessWindow>(
+        [hwnd](const HeadlessWindow &w) { return w.hwnd == hwnd; });
 }
 
 // ---- Host ----------------------------------------------------------------------------
@@ -347,79 +411,43 @@ HostWindow *HeadlessHost::CreateHostWindow(HWND hwnd, const char *title,
                                            gdi::WindowSurface *surface, int clientWidth,
                                            int clientHeight)
 {
-    auto *w = new HostWindow;
-    w->hwnd = hwnd;
-    w->title = title ? title : "";
-    w->surface = surface;
+    auto *w = new HeadlessWindow(hwnd, surface, title);
     surface->SetLostPixel(kLostPixel);
     SetClientSize(*w, clientWidth, clientHeight);  // all of it lost: nothing painted yet
-    w->normalWidth = w->width;
-    w->normalHeight = w->height;
+    w->presenter = std::make_unique<MemoryPresenter>(*w, presents_.get(), &presentTotal_);
     std::lock_guard<std::mutex> lock(mutex_);
-    windows_.push_back(w);
-    return w;
+    return windows_.Add(w) ? w : nullptr;
 }
 
 void HeadlessHost::DestroyHostWindow(HostWindow *window)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto it = std::find(windows_.begin(), windows_.end(), window);
-    if (it == windows_.end())
-        return;
-    windows_.erase(it);
-    delete window;
+    windows_.Remove(window);
 }
 
 void HeadlessHost::SetShowState(HostWindow *window, ShowState state)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (std::find(windows_.begin(), windows_.end(), window) == windows_.end())
+    if (!windows_.Contains(window))
         return;
     // A window that is not on the screen keeps no pixels.
     if (state == ShowState::Hidden || state == ShowState::Minimized)
-        LoseAll(*window);
-    if (window->sizedWhileHidden && state != ShowState::Hidden) {
-        if (state != ShowState::Maximized) {
-            window->normalWidth = window->width;
-            window->normalHeight = window->height;
-        }
-        window->sizedWhileHidden = false;
-    }
+        LoseAll(static_cast<HeadlessWindow &>(*window));
     window->state = state;
 }
 
 void HeadlessHost::ResizeHostWindow(HostWindow *window, int clientWidth, int clientHeight)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (std::find(windows_.begin(), windows_.end(), window) == windows_.end())
-        return;
-    SetClientSize(*window, clientWidth, clientHeight);
-    if (window->state == ShowState::Normal) {
-        window->normalWidth = window->width;
-        window->normalHeight = window->height;
-    } else if (window->state == ShowState::Hidden) {
-        window->sizedWhileHidden = true;
-    }
+    if (windows_.Contains(window))
+        SetClientSize(static_cast<HeadlessWindow &>(*window), clientWidth, clientHeight);
 }
 
-// Shows what the surfaces changed: copies it to what the window shows and
-// logs it as presented.
+// Shows what the surfaces changed, of every window, whatever its state: the
+// test looks at what a window system would have been given.
 void HeadlessHost::FlushLocked()
 {
-    for (HostWindow *w : windows_) {
-        const gdi::RectSet &damage = w->surface->Damage();
-        const Surface pixels = w->surface->Pixels();
-        for (int i = 0; i < damage.Count(); ++i) {
-            const RECT r = Intersection(damage[i], RECT{0, 0, w->width, w->height});
-            for (LONG y = r.top; y < r.bottom; ++y)
-                std::copy_n(pixels.pixels + static_cast<size_t>(y) * pixels.stride + r.left,
-                            r.right - r.left,
-                            w->shown.data() + static_cast<size_t>(y) * w->width + r.left);
-            presents_[presentTotal_ % kPresentLogSize] = PresentRecord{w->hwnd, damage[i]};
-            ++presentTotal_;
-        }
-        w->surface->ClearDamage();
-    }
+    windows_.ForEach<HostWindow>([](HostWindow &w) { w.presenter->Present(); });
 }
 
 void HeadlessHost::PumpEvents(bool wait)
@@ -448,9 +476,11 @@ void HeadlessHost::PumpEvents(bool wait)
             Deadlock("waiting for input");
         }
     }
-    // Only what is there now: an injector that keeps going must not keep the
-    // program here, nor overfill USER's queue (which is larger than the inbox).
-    for (int batch = inboxCount_; batch > 0 && inboxCount_ > 0; --batch) {
+    // Only what is there now, and only while USER's queue has room for what
+    // an event makes (one message at most): an injector that keeps going must
+    // not keep the program here, and nothing is dropped.
+    for (int batch = inboxCount_; batch > 0 && inboxCount_ > 0 && kp::user::HostInputRoom() > 0;
+         --batch) {
         Event e = inbox_[inboxHead_];
         inboxHead_ = (inboxHead_ + 1) % kInboxCapacity;
         --inboxCount_;

@@ -30,8 +30,11 @@
 #include <vector>
 
 #include "../../user/host.h"
+#include "../host_window.h"
 
 namespace kp::host {
+
+struct HeadlessWindow;
 
 // What the host leaves where a window's pixels are lost (a new window, an
 // uncovered or newly exposed area, a minimized window). GDI never writes
@@ -168,9 +171,11 @@ class HeadlessHost final : public Host {
 
     void Inject(const Event &event);
     void Deliver(const Event &event);
+    void DeliverPointer(const Event &event);
+    void DeliverPlacement(const Event &event);
+    void DeliverToWindowSystem(const Event &event);
     bool WaitIdleLocked(std::unique_lock<std::mutex> &lock);
-    HostWindow *FindLocked(HWND hwnd) const;
-    void ForgetWindowsLocked();
+    HeadlessWindow *FindLocked(HWND hwnd) const;
     void FlushLocked();
     void ProgramThread(EntryPoint entry, std::string commandLine);
     void StopProgram();
@@ -188,7 +193,7 @@ class HeadlessHost final : public Host {
     int screenHeight_ = 1080;
     int startupShow_ = SW_SHOWNORMAL;
 
-    std::vector<HostWindow *> windows_;
+    WindowRegistry windows_;
     std::function<void()> inputSource_;
 
     std::unique_ptr<PresentRecord[]> presents_;

@@ -5,30 +5,38 @@
 #include <string>
 #include <vector>
 
+#include "../host_window.h"
 #include "headless.h"
 
 namespace kp::host {
 
-// A window as the in-memory window system keeps it.
-struct HostWindow {
-    HWND hwnd = nullptr;
+// A window as the in-memory window system keeps it: what it shows is
+// width x height pixels, which only ever receive what the surface's damage
+// says changed (MemoryPresenter), so that a test sees exactly what a real
+// window system would be given.
+struct HeadlessWindow : HostWindow {
+    HeadlessWindow(HWND window, gdi::WindowSurface *pixels, const char *caption)
+        : HostWindow(window, pixels), title(caption ? caption : "")
+    {
+    }
+
     std::string title;
-    ShowState state = ShowState::Hidden;
-    gdi::WindowSurface *surface = nullptr;  // USER's, for the window's life
-
-    // What the "display" shows of the window: width x height pixels, which
-    // only ever receive what the surface's damage says changed, so that a
-    // test sees exactly what a real window system would be given.
     std::vector<uint32_t> shown;
-    int width = 0;
-    int height = 0;
+};
 
-    // The client size of the normal (not minimized, not maximized) window,
-    // which a restore goes back to. A hidden window's new size becomes the
-    // normal size when it is shown, unless it is shown maximized.
-    int normalWidth = 0;
-    int normalHeight = 0;
-    bool sizedWhileHidden = false;
+// Presents a window's damage into its shown pixels and logs each rectangle.
+class MemoryPresenter final : public Presenter {
+  public:
+    MemoryPresenter(HeadlessWindow &window, PresentRecord *log, long *total)
+        : window_(window), log_(log), total_(total)
+    {
+    }
+    void Present() override;
+
+  private:
+    HeadlessWindow &window_;
+    PresentRecord *log_;  // HeadlessHost::kPresentLogSize records, a ring
+    long *total_;
 };
 
 struct HeadlessHost::Event {

@@ -12,15 +12,14 @@ std::vector<HWND> HeadlessHost::Windows()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<HWND> list;
-    for (HostWindow *w : windows_)
-        list.push_back(w->hwnd);
+    windows_.ForEach<HostWindow>([&list](const HostWindow &w) { list.push_back(w.hwnd); });
     return list;
 }
 
 HWND HeadlessHost::MainWindow()
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return windows_.empty() ? nullptr : windows_.front()->hwnd;
+    return windows_.Empty() ? nullptr : windows_.At(0).hwnd;
 }
 
 Image HeadlessHost::Pixels(HWND hwnd)
@@ -30,7 +29,7 @@ Image HeadlessHost::Pixels(HWND hwnd)
         Deadlock("waiting for the program to settle before reading pixels");
     FlushLocked();
     Image image;
-    const HostWindow *w = FindLocked(hwnd);
+    const HeadlessWindow *w = FindLocked(hwnd);
     if (w == nullptr)
         return image;
     image.width = w->width;
@@ -45,7 +44,7 @@ bool HeadlessHost::ShowsSurface(HWND hwnd)
     if (programRunning_ && !WaitIdleLocked(lock))
         Deadlock("waiting for the program to settle before reading pixels");
     FlushLocked();
-    const HostWindow *w = FindLocked(hwnd);
+    const HeadlessWindow *w = FindLocked(hwnd);
     if (w == nullptr)
         return true;
     const Surface s = w->surface->Pixels();
@@ -62,14 +61,14 @@ bool HeadlessHost::ShowsSurface(HWND hwnd)
 ShowState HeadlessHost::StateOf(HWND hwnd)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    const HostWindow *w = FindLocked(hwnd);
+    const HeadlessWindow *w = FindLocked(hwnd);
     return w ? w->state : ShowState::Hidden;
 }
 
 std::string HeadlessHost::TitleOf(HWND hwnd)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    const HostWindow *w = FindLocked(hwnd);
+    const HeadlessWindow *w = FindLocked(hwnd);
     return w ? w->title : std::string();
 }
 

@@ -20,7 +20,7 @@ bool HeadlessHost::Start(EntryPoint entry, const char *commandLine)
     // A new process: no classes, no windows, an empty queue.
     kp::user::ResetForNewProcess();
     std::unique_lock<std::mutex> lock(mutex_);
-    ForgetWindowsLocked();
+    windows_.Clear();
     inboxHead_ = inboxCount_ = 0;
     presentTotal_ = 0;
     programRunning_ = true;
@@ -81,7 +81,7 @@ int HeadlessHost::Join()
     kp::user::ResetForNewProcess();
     std::lock_guard<std::mutex> lock(mutex_);
     programRunning_ = false;
-    ForgetWindowsLocked();
+    windows_.Clear();
     return exitCode_;
 }
 
@@ -116,7 +116,8 @@ void HeadlessHost::StopProgram()
     if (!programExited_) {
         // A test that failed half way: close every window, and should the
         // program ignore that, end its loop.
-        for (HostWindow *w : windows_) {
+        for (size_t i = 0; i < windows_.Size(); ++i) {
+            const HostWindow *w = &windows_.At(i);
             if (inboxCount_ == kInboxCapacity)
                 break;
             Event e;

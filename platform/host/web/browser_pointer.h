@@ -48,6 +48,9 @@ struct PointerSample {
 
 class BrowserPointer {
   public:
+    // The window's pointer state, which this feeds.
+    explicit BrowserPointer(PointerState &pointer) : pointer_(pointer) {}
+
     // How long a still contact is held for a right click, and how far it may
     // wander meanwhile (client pixels in either direction).
     static constexpr double kHoldMilliseconds = 800;
@@ -70,8 +73,6 @@ class BrowserPointer {
     // for a contact lifted outside the client area.
     int Cancel(MouseMessage *out);
 
-    WPARAM Keys() const { return pointer_.Keys(); }
-
   private:
     struct Point {
         int x;
@@ -86,7 +87,7 @@ class BrowserPointer {
 
     enum class Contact { None, Pending, Dragging };
 
-    PointerState pointer_;
+    PointerState &pointer_;
     bool shift_ = false;
     bool control_ = false;
 

@@ -1,4 +1,4 @@
-// The glue between the browser host (platform/host/web.cpp) and the page
+// The glue between the browser host (platform/host/web/web_host.cpp) and the page
 // (page.js), which the page hands to the module as Module.kpPage. Linked into
 // the program's JavaScript with --js-library.
 mergeInto(LibraryManager.library, {
@@ -8,14 +8,15 @@ mergeInto(LibraryManager.library, {
     HEAP32[height >> 2] = size[1];
   },
 
-  kp_web_maximized_client_size: function (width, height) {
-    var size = Module.kpPage.maximizedClientSize();
+  kp_web_work_area_size: function (width, height) {
+    var size = Module.kpPage.workAreaSize();
     HEAP32[width >> 2] = size[0];
     HEAP32[height >> 2] = size[1];
   },
 
-  kp_web_window_create: function (id, title, clientWidth, clientHeight) {
-    Module.kpPage.createWindow(id, UTF8ToString(title), clientWidth, clientHeight);
+  kp_web_window_create: function (id, title, clientWidth, clientHeight, border, caption) {
+    Module.kpPage.createWindow(id, UTF8ToString(title), clientWidth, clientHeight, border,
+                               caption);
   },
 
   kp_web_window_destroy: function (id) {

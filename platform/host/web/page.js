@@ -1,8 +1,8 @@
 // Kelvane Paint's page: a small desktop on which the program's windows
 // appear with a Windows 10 frame (caption with title, minimize, maximize and
 // close buttons; a border that resizes), a taskbar, and the program's start
-// and end. The browser host (platform/host/web.cpp) decides about the
-// windows; this page shows them and queues what the user does to them.
+// and end. The browser host (platform/host/web/web_host.cpp) decides about
+// the windows; this page shows them and queues what the user does to them.
 //
 // Sizes are in logical pixels, the program's pixels: CSS pixels on an
 // ordinary display. On a scaled one each logical pixel is shown as a block
@@ -12,16 +12,16 @@
 (function () {
   'use strict';
 
-  // The layer's Windows 10 metrics: 4 px sizing frame + 4 px padded border,
-  // and a 23 px caption.
-  const BORDER = 8;
-  const CAPTION = 23;
-  const TOP = CAPTION + BORDER;
+  // The frame's metrics, as the program's layer has them (it says at each
+  // window's creation): the border on each side and the caption's height.
+  let BORDER = 8;
+  let CAPTION = 23;
+  let TOP = CAPTION + BORDER;
   const TASKBAR = 32;
   const MIN_CLIENT_WIDTH = 120; // the smallest window Windows lets a user drag
   const MIN_CLIENT_HEIGHT = 0;
 
-  // Event records for the host: RECORD ints each (see web.cpp).
+  // Event records for the host: RECORD ints each (see web_host.cpp).
   const RECORD = 9;
   const POINTER = 1, MINIMIZE = 2, MAXIMIZE = 3, RESTORE = 4, RESIZE = 5, CLOSE = 6,
     DESKTOP_CHANGED = 7;
@@ -93,12 +93,15 @@
       return [Math.floor(screen.width / unit), Math.floor(screen.height / unit)];
     },
 
-    maximizedClientSize() {
-      const [w, h] = desktopSize();
-      return [w, Math.max(h - CAPTION, 0)];
+    // What a maximized window fills: the desktop above the taskbar.
+    workAreaSize() {
+      return desktopSize();
     },
 
-    createWindow(id, title, clientWidth, clientHeight) {
+    createWindow(id, title, clientWidth, clientHeight, border, caption) {
+      BORDER = border;
+      CAPTION = caption;
+      TOP = CAPTION + BORDER;
       windows.set(id, makeWindow(id, title, clientWidth, clientHeight));
       document.title = title;
     },

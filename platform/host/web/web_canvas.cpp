@@ -10,7 +10,7 @@ void kp_web_canvas_put(int id, const uint32_t *rgba, int x, int y, int width, in
 
 namespace kp::host {
 
-void CanvasView::Reserve(int width, int height)
+void CanvasPresenter::Reserve(int width, int height)
 {
     if (width <= capacityWidth_ && height <= capacityHeight_)
         return;
@@ -20,18 +20,16 @@ void CanvasView::Reserve(int width, int height)
     stale_ = true;
 }
 
-void CanvasView::Show()
+void CanvasPresenter::Present()
 {
     const int width = surface_->Width(), height = surface_->Height();
     Reserve(width, height);
-    gdi::RectSet rects = surface_->Damage();
-    surface_->ClearDamage();
+    gdi::RectSet rects = TakeDamage(*surface_, width, height);
     if (stale_) {
         rects.Clear();
         rects.Add(RECT{0, 0, width, height}, width, height);
         stale_ = false;
     }
-    rects.ClipTo(width, height);
     const Surface pixels = surface_->Pixels();
     for (int i = 0; i < rects.Count(); ++i) {
         const RECT &r = rects[i];

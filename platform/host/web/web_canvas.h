@@ -15,17 +15,18 @@
 #include <memory>
 
 #include "../../gdi/window_surface.h"
+#include "../presenter.h"
 
 namespace kp::host {
 
-class CanvasView {
+class CanvasPresenter final : public Presenter {
   public:
-    CanvasView(int windowId, gdi::WindowSurface *surface) : id_(windowId), surface_(surface) {}
+    CanvasPresenter(int windowId, gdi::WindowSurface *surface) : id_(windowId), surface_(surface) {}
 
     // Room on the canvas for a client of width x height.
     void Reserve(int width, int height);
     // Puts what the surface changed since the last call on the canvas.
-    void Show();
+    void Present() override;
 
   private:
     int id_;

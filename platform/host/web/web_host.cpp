@@ -20,16 +20,18 @@
 #include <cstdint>
 #include <vector>
 
-#include "../../user/host.h"
 #include "../../user/host_events.h"
+#include "../host_window.h"
+#include "../pointer_input.h"
 #include "browser_pointer.h"
 #include "web_canvas.h"
 
 extern "C" {
 // platform/host/web/library.js
 void kp_web_screen_size(int *width, int *height);
-void kp_web_maximized_client_size(int *width, int *height);
-void kp_web_window_create(int id, const char *title, int clientWidth, int clientHeight);
+void kp_web_work_area_size(int *width, int *height);
+void kp_web_window_create(int id, const char *title, int clientWidth, int clientHeight, int border,
+                          int caption);
 void kp_web_window_destroy(int id);
 void kp_web_window_show(int id, int state, int clientWidth, int clientHeight);
 int kp_web_take_events(int32_t *records, int capacity);
@@ -38,27 +40,25 @@ void kp_web_wait_for_events(void);
 
 namespace kp::host {
 
-struct HostWindow {
-    HostWindow(int windowId, gdi::WindowSurface *surface) : id(windowId), view(windowId, surface) {}
-
-    int id;
-    HWND hwnd = nullptr;
-    ShowState state = ShowState::Hidden;
-    int width = 0;  // the client size that USER knows
-    int height = 0;
-    // The client size of the normal window, which a restore goes back to, and
-    // whether a minimized window goes back to maximized.
-    int normalWidth = 0;
-    int normalHeight = 0;
-    bool restoreMaximized = false;
-    // USER maximized the window to a size of its own choosing: at the next
-    // PumpEvents the window takes the page's maximized size, and USER hears it.
-    bool reportMaximizedSize = false;
-    BrowserPointer pointer;
-    CanvasView view;  // shows the window's surface (USER's) on its canvas
-};
-
 namespace {
+
+struct WebWindow : HostWindow {
+    WebWindow(HWND window, gdi::WindowSurface *pixels, int windowId)
+        : HostWindow(window, pixels), id(windowId), browserPointer(pointer)
+    {
+    }
+
+    CanvasPresenter &Canvas() { return static_cast<CanvasPresenter &>(*presenter); }
+
+    const int id;
+    // Whether a minimized window goes back to maximized.
+    bool restoreMaximized = false;
+    // USER maximized the window: at the next PumpEvents the window takes the
+    // maximized size that USER gives for the page's work area, and USER
+    // hears it.
+    bool reportMaximizedSize = false;
+    BrowserPointer browserPointer;  // feeds pointer
+};
 
 // The page's event records: kRecordSize ints, the kind first, then the
 // window's id.
@@ -93,21 +93,11 @@ int PageState(ShowState state)
     }
 }
 
-void DeliverMouse(HWND hwnd, const MouseMessage *messages, int count)
-{
-    for (int i = 0; i < count; ++i) {
-        const MouseMessage &m = messages[i];
-        if (m.message == WM_MOUSEMOVE)
-            kp::user::HostMouseMove(hwnd, m.x, m.y, m.keys);
-        else
-            kp::user::HostMouseButton(hwnd, m.message, m.x, m.y, m.keys);
-    }
-}
-
 class WebHost final : public Host {
   public:
     ~WebHost() override;
-    void ScreenSize(int *width, int *height) override;
+    void ScreenSize(int *width, int *height) override { kp_web_screen_size(width, height); }
+    void WorkAreaSize(int *width, int *height) override { kp_web_work_area_size(width, height); }
     HostWindow *CreateHostWindow(HWND hwnd, const char *title, gdi::WindowSurface *surface,
                                  int clientWidth, int clientHeight) override;
     void DestroyHostWindow(HostWindow *window) override;
@@ -116,16 +106,17 @@ class WebHost final : public Host {
     void PumpEvents(bool wait) override;
 
   private:
-    HostWindow *Find(int id);
-    void SetClientSize(HostWindow *w, int width, int height);
-    void Layout(HostWindow *w);
-    void ShowAll();
+    WebWindow *Find(int id) const;
+    void SetClientSize(WebWindow &w, int width, int height);
+    void Layout(const WebWindow &w);
     bool DeliverQueued();
     bool Deliver(const int32_t *record);
-    bool Pointer(HostWindow *w, const int32_t *record);
-    bool Maximize(HostWindow *w);
+    bool Pointer(WebWindow &w, const int32_t *record);
+    bool Maximize(WebWindow &w);
+    bool Restore(WebWindow &w);
+    bool Resize(WebWindow &w, int width, int height);
 
-    std::vector<HostWindow *> windows_;
+    WindowRegistry windows_;
     int nextId_ = 1;
     int32_t records_[kRecordBatch * kRecordSize];
     MouseMessage messages_[BrowserPointer::kMaxMessages];
@@ -133,121 +124,120 @@ class WebHost final : public Host {
 
 WebHost::~WebHost()
 {
-    for (HostWindow *w : windows_) {
-        kp_web_window_destroy(w->id);
-        delete w;
-    }
+    windows_.ForEach<WebWindow>([](const WebWindow &w) { kp_web_window_destroy(w.id); });
 }
 
-void WebHost::ScreenSize(int *width, int *height)
+WebWindow *WebHost::Find(int id) const
 {
-    kp_web_screen_size(width, height);
-}
-
-HostWindow *WebHost::Find(int id)
-{
-    for (HostWindow *w : windows_)
-        if (w->id == id)
-            return w;
-    return nullptr;
+    return windows_.Find<WebWindow>([id](const WebWindow &w) { return w.id == id; });
 }
 
 HostWindow *WebHost::CreateHostWindow(HWND hwnd, const char *title, gdi::WindowSurface *surface,
                                       int clientWidth, int clientHeight)
 {
-    auto *w = new HostWindow(nextId_++, surface);
-    w->hwnd = hwnd;
-    windows_.push_back(w);
-    kp_web_window_create(w->id, title ? title : "", clientWidth, clientHeight);
+    auto *w = new WebWindow(hwnd, surface, nextId_++);
+    auto *canvas = new CanvasPresenter(w->id, surface);
+    w->presenter.reset(canvas);
+    if (!windows_.Add(w))
+        return nullptr;
+    const RECT frame = kp::user::HostFrame(hwnd);
+    kp_web_window_create(w->id, title ? title : "", clientWidth, clientHeight, frame.right,
+                         frame.right - frame.top);
     // Room for a client as large as the screen from the start, so that
     // maximizing keeps the canvas.
     int screenWidth, screenHeight;
     ScreenSize(&screenWidth, &screenHeight);
-    w->view.Reserve(std::max(clientWidth, screenWidth), std::max(clientHeight, screenHeight));
-    SetClientSize(w, clientWidth, clientHeight);
-    w->normalWidth = w->width;
-    w->normalHeight = w->height;
+    canvas->Reserve(std::max(clientWidth, screenWidth), std::max(clientHeight, screenHeight));
+    SetClientSize(*w, clientWidth, clientHeight);
     return w;
 }
 
 void WebHost::DestroyHostWindow(HostWindow *w)
 {
-    auto it = std::find(windows_.begin(), windows_.end(), w);
-    if (it == windows_.end())
+    if (!windows_.Contains(w))
         return;
-    windows_.erase(it);
-    kp_web_window_destroy(w->id);
-    delete w;
+    kp_web_window_destroy(static_cast<WebWindow *>(w)->id);
+    windows_.Remove(w);
 }
 
-void WebHost::SetClientSize(HostWindow *w, int width, int height)
+void WebHost::SetClientSize(WebWindow &w, int width, int height)
 {
-    w->width = std::max(width, 0);
-    w->height = std::max(height, 0);
-    w->view.Reserve(w->width, w->height);
-    w->pointer.SetClientSize(w->width, w->height);
+    w.SetClientSize(width, height);
+    w.Canvas().Reserve(w.width, w.height);
 }
 
-void WebHost::Layout(HostWindow *w)
+void WebHost::Layout(const WebWindow &w)
 {
-    kp_web_window_show(w->id, PageState(w->state), w->width, w->height);
+    kp_web_window_show(w.id, PageState(w.state), w.width, w.height);
 }
 
-void WebHost::SetShowState(HostWindow *w, ShowState state)
+void WebHost::SetShowState(HostWindow *window, ShowState state)
 {
-    if (state == ShowState::Minimized && w->state != ShowState::Minimized)
-        w->restoreMaximized = w->state == ShowState::Maximized;
-    w->state = state;
-    if (state == ShowState::Maximized) {
-        // The page decides how large a maximized window is; USER hears it
-        // once it has finished maximizing.
-        w->reportMaximizedSize = true;
-    }
+    auto &w = static_cast<WebWindow &>(*window);
+    if (state == ShowState::Minimized && w.state != ShowState::Minimized)
+        w.restoreMaximized = w.state == ShowState::Maximized;
+    w.state = state;
+    // USER hears the maximized size once it has finished maximizing.
+    if (state == ShowState::Maximized)
+        w.reportMaximizedSize = true;
     Layout(w);
 }
 
-void WebHost::ResizeHostWindow(HostWindow *w, int clientWidth, int clientHeight)
+void WebHost::ResizeHostWindow(HostWindow *window, int clientWidth, int clientHeight)
 {
+    auto &w = static_cast<WebWindow &>(*window);
     SetClientSize(w, clientWidth, clientHeight);
-    if (w->state == ShowState::Normal || w->state == ShowState::Hidden) {
-        w->normalWidth = w->width;
-        w->normalHeight = w->height;
-    }
     Layout(w);
 }
 
-void WebHost::ShowAll()
+// Maximized by the user, or a maximized window whose work area changed: the
+// client takes the size USER gives it.
+bool WebHost::Maximize(WebWindow &w)
 {
-    for (HostWindow *w : windows_)
-        w->view.Show();
-}
-
-// Maximized by the user, or a maximized window whose size the page changed:
-// the client takes the size that the page gives it.
-bool WebHost::Maximize(HostWindow *w)
-{
-    int width, height;
-    kp_web_maximized_client_size(&width, &height);
-    const bool wasMaximized = w->state == ShowState::Maximized;
-    if (wasMaximized && width == w->width && height == w->height)
+    const SIZE size = kp::user::HostMaximizedClientSize(w.hwnd);
+    const bool wasMaximized = w.state == ShowState::Maximized;
+    if (wasMaximized && size.cx == w.width && size.cy == w.height)
         return false;
-    if (w->state == ShowState::Normal) {
-        w->normalWidth = w->width;
-        w->normalHeight = w->height;
-    }
-    w->state = ShowState::Maximized;
-    SetClientSize(w, width, height);
+    w.state = ShowState::Maximized;
+    SetClientSize(w, size.cx, size.cy);
     Layout(w);
     if (wasMaximized)
-        kp::user::HostResized(w->hwnd, width, height);
+        kp::user::HostResized(w.hwnd, size.cx, size.cy);
     else
-        kp::user::HostMaximized(w->hwnd, width, height);
+        kp::user::HostMaximized(w.hwnd, size.cx, size.cy);
     return true;
 }
 
-bool WebHost::Pointer(HostWindow *w, const int32_t *r)
+bool WebHost::Restore(WebWindow &w)
 {
-    if (w->state != ShowState::Normal && w->state != ShowState::Maximized)
+    if (w.state == ShowState::Minimized && w.restoreMaximized)
+        return Maximize(w);
+    if (w.state != ShowState::Minimized && w.state != ShowState::Maximized)
+        return false;
+    const SIZE size = kp::user::HostNormalClientSize(w.hwnd);
+    w.state = ShowState::Normal;
+    SetClientSize(w, size.cx, size.cy);
+    Layout(w);
+    kp::user::HostRestored(w.hwnd, w.width, w.height);
+    return true;
+}
+
+// The user dragged the frame of a normal window.
+bool WebHost::Resize(WebWindow &w, int width, int height)
+{
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    if (w.state != ShowState::Normal || (width == w.width && height == w.height))
+        return false;
+    SetClientSize(w, width, height);
+    Layout(w);
+    kp::user::HostResized(w.hwnd, w.width, w.height);
+    return true;
+}
+
+bool WebHost::Pointer(WebWindow &w, const int32_t *r)
+{
+    if (!w.Showing())
         return false;
     int count = 0;
     switch (r[2]) {
@@ -261,71 +251,48 @@ bool WebHost::Pointer(HostWindow *w, const int32_t *r)
         s.control = (r[6] & 0x200) != 0;
         s.time = r[7];
         s.button = r[8];
-        count = w->pointer.Sample(s, messages_);
+        count = w.browserPointer.Sample(s, messages_);
         break;
     }
     case kLeave:
-        count = w->pointer.Left(messages_);
+        count = w.browserPointer.Left(messages_);
         break;
     case kCancel:
-        count = w->pointer.Cancel(messages_);
+        count = w.browserPointer.Cancel(messages_);
         break;
     default:
         return false;
     }
-    DeliverMouse(w->hwnd, messages_, count);
-    return count > 0;
+    return DeliverMouse(w.hwnd, messages_, count);
 }
 
 bool WebHost::Deliver(const int32_t *r)
 {
-    HostWindow *w = Find(r[1]);
+    WebWindow *w = Find(r[1]);
     if (w == nullptr)
         return false;
-    HWND hwnd = w->hwnd;
     switch (r[0]) {
     case kPointer:
-        return Pointer(w, r);
+        return Pointer(*w, r);
     case kMinimize:
-        if (w->state != ShowState::Normal && w->state != ShowState::Maximized)
+        if (!w->Showing())
             return false;
         w->restoreMaximized = w->state == ShowState::Maximized;
         w->state = ShowState::Minimized;
-        Layout(w);
-        kp::user::HostMinimized(hwnd);
+        Layout(*w);
+        kp::user::HostMinimized(w->hwnd);
         return true;
     case kMaximize:
-        if (w->state == ShowState::Hidden || w->state == ShowState::Maximized)
-            return false;
-        return Maximize(w);
+        return w->state != ShowState::Hidden && w->state != ShowState::Maximized && Maximize(*w);
     case kRestore:
-        if (w->state == ShowState::Minimized && w->restoreMaximized)
-            return Maximize(w);
-        if (w->state != ShowState::Minimized && w->state != ShowState::Maximized)
-            return false;
-        w->state = ShowState::Normal;
-        SetClientSize(w, w->normalWidth, w->normalHeight);
-        Layout(w);
-        kp::user::HostRestored(hwnd, w->width, w->height);
-        return true;
-    case kResize: {
-        if (w->state != ShowState::Normal)
-            return false;
-        const int width = std::max(r[2], 0), height = std::max(r[3], 0);
-        if (width == w->width && height == w->height)
-            return false;
-        SetClientSize(w, width, height);
-        w->normalWidth = w->width;
-        w->normalHeight = w->height;
-        Layout(w);
-        kp::user::HostResized(hwnd, w->width, w->height);
-        return true;
-    }
+        return Restore(*w);
+    case kResize:
+        return Resize(*w, r[2], r[3]);
     case kClose:
-        kp::user::HostCloseRequested(hwnd);
+        kp::user::HostCloseRequested(w->hwnd);
         return true;
     case kDesktopChanged:
-        return w->state == ShowState::Maximized && Maximize(w);
+        return w->state == ShowState::Maximized && Maximize(*w);
     default:
         return false;
     }
@@ -335,15 +302,19 @@ bool WebHost::Deliver(const int32_t *r)
 bool WebHost::DeliverQueued()
 {
     bool delivered = false;
-    for (HostWindow *w : windows_) {
-        if (w->reportMaximizedSize) {
-            w->reportMaximizedSize = false;
-            if (w->state == ShowState::Maximized)
+    for (size_t i = 0; i < windows_.Size(); ++i) {
+        auto &w = static_cast<WebWindow &>(windows_.At(i));
+        if (w.reportMaximizedSize) {
+            w.reportMaximizedSize = false;
+            if (w.state == ShowState::Maximized)
                 delivered |= Maximize(w);
         }
     }
-    // One batch: USER asks again as soon as it has dealt with it.
-    const int count = kp_web_take_events(records_, kRecordBatch);
+    // One batch, as much as USER's queue has room for (a record makes at
+    // most BrowserPointer::kMaxMessages messages): USER asks again as soon
+    // as it has dealt with it, and the page keeps the rest.
+    const int room = kp::user::HostInputRoom() / BrowserPointer::kMaxMessages;
+    const int count = kp_web_take_events(records_, std::min(kRecordBatch, room));
     for (int i = 0; i < count; ++i)
         delivered |= Deliver(records_ + i * kRecordSize);
     return delivered;
@@ -353,7 +324,7 @@ void WebHost::PumpEvents(bool wait)
 {
     // What was painted since the last call reaches the canvas first: the
     // page shows it at its next frame, once the program waits.
-    ShowAll();
+    windows_.PresentAll();
     bool delivered = DeliverQueued();
     while (wait && !delivered) {
         kp_web_wait_for_events();

@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "pointer_state.h"
+#include "../pointer_state.h"
 
 namespace kp::host::x11 {
 
