@@ -140,9 +140,10 @@ HostWindow *WebHost::CreateHostWindow(HWND hwnd, const char *title, gdi::WindowS
     w->presenter.reset(canvas);
     if (!windows_.Add(w))
         return nullptr;
+    // The frame as USER has it: a border on each side, the caption above.
     const RECT frame = kp::user::HostFrame(hwnd);
     kp_web_window_create(w->id, title ? title : "", clientWidth, clientHeight, frame.right,
-                         frame.right - frame.top);
+                         -frame.top - frame.right);
     // Room for a client as large as the screen from the start, so that
     // maximizing keeps the canvas.
     int screenWidth, screenHeight;
