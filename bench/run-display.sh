@@ -30,8 +30,15 @@ cd "$(dirname "$0")/.."
 out=$1
 shift
 extra=()
+wine_wanted=yes prev=
 for arg in "$@"; do
   if [ "$arg" = --docs ]; then extra+=(--docs docs/bench-display.png); else extra+=("$arg"); fi
+  # Wine is built only when its X11 drags are asked for.
+  case "$prev" in
+    --displays) [[ ,$arg, == *,x11,* ]] || wine_wanted=no ;;
+    --programs) [[ ,$arg, == *,wine,* ]] || wine_wanted=no ;;
+  esac
+  prev=$arg
 done
 mkdir -p "$out"
 
@@ -39,19 +46,23 @@ build=${KP_BENCH_BUILD:-build/bench}
 for exe in kelvane-paint bench/kp-drag bench/kp-floor; do
   [ -x "$build/$exe" ] || { echo "build the bench preset first (no $build/$exe)" >&2; exit 1; }
 done
+[ -x "$build/bench/kp-wl-floor" ] ||
+  echo "no $build/bench/kp-wl-floor (libwayland-dev, wayland-protocols): no Wayland floor" >&2
 
 # The Windows program, built like the move cycle's Windows side. Where the
 # kernel runs no 32-bit code (some virtual machines: the 32-bit Wine loader
 # fails with "Exec format error") the same sources are built for 64-bit
 # Windows and run by the 64-bit loader instead; the results say which.
-if WINEDEBUG=-all wine --version >/dev/null 2>&1; then
+if [ $wine_wanted = no ]; then
+  wine_build=none loader=()
+elif WINEDEBUG=-all wine --version >/dev/null 2>&1; then
   wine_build=win32 toolchain=i686-w64-mingw32 loader=()
 elif [ -x /usr/lib/wine/wine64 ]; then
   echo "32-bit Wine cannot run here: measuring a 64-bit build under wine64" >&2
   wine_build=win64 toolchain=x86_64-w64-mingw32 loader=(--wine-loader /usr/lib/wine/wine64)
 else
   echo "Wine cannot run here: measuring the native program and the floor only" >&2
-  wine_build=none loader=(--programs native,floor)
+  wine_build=none loader=(--programs native,floor,xwayland)
 fi
 win=build/bench-$wine_build
 if [ "$wine_build" != none ]; then
@@ -63,6 +74,7 @@ fi
 echo "machine load before: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
 /usr/bin/python3 bench/display/measure.py run --out "$out" \
   --native "$build/kelvane-paint" --drag "$build/bench/kp-drag" --floor "$build/bench/kp-floor" \
+  --wl-floor "$build/bench/kp-wl-floor" \
   --wine-exe "$win/kelvane-paint.exe" --wineprefix "$PWD/$win/display-wineprefix" \
   --wine-build "$wine_build" "${loader[@]}" "${extra[@]}"
 echo "machine load after: $(cut -d' ' -f1-3 /proc/loadavg)" >&2
