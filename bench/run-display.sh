@@ -1,30 +1,44 @@
 #!/usr/bin/env bash
-# CPU per mouse move on a real X server: the path a user runs, present
+# CPU per mouse move on a real display: the path a user runs, present
 # included (unlike the headless move cycle, whose present only records a
-# rectangle). A left drag of 2000 motion events, sent through XTEST one per
-# millisecond like a 1000 Hz mouse, each a segment of a few pixels, on a
-# private 24-bit Xvfb; the CPU time (utime + stime) of the program's
-# processes and of the X server over the drag only, per move. Three
-# programs: the native build (build/bench/kelvane-paint), the Windows build
-# under Wine (the exe's process and wineserver count as the program; Wine's
-# helper processes are recorded but not counted) and kp-floor, the bench's
-# own bare Xlib + MIT-SHM client that draws each segment and puts just its
-# bounding box: the least a correct program can cost. Three sizes: the
-# 600 x 500 window on a 1280 x 1024 screen, and the window maximized (its X
-# window configured to the screen) on 1920 x 1080 and on 3840 x 2160. Five
-# drags each, every program started afresh for each, medians.
+# rectangle). A left drag of 2000 motion events, one per millisecond like a
+# 1000 Hz mouse, each a segment of a few pixels; the CPU time (utime + stime)
+# of the program's processes and of the display server over the drag only,
+# per move. Five drags each, every program started afresh for each, medians.
+#
+# X11: a private 24-bit Xvfb, the moves sent through XTEST. Three programs:
+# the native build (build/bench/kelvane-paint), the Windows build under Wine
+# (the exe's process and wineserver count as the program; Wine's helper
+# processes are recorded but not counted) and kp-floor, the bench's own bare
+# Xlib + MIT-SHM client that draws each segment and puts just its bounding
+# box: the least a correct program can cost. Three sizes: the 600 x 500
+# window on a 1280 x 1024 screen, and the window maximized (its X window
+# configured to the screen) on 1920 x 1080 and on 3840 x 2160.
+#
+# Wayland: sway headless (pixman) as an unprivileged user, the moves sent
+# through wayvnc's virtual pointer; the compositor's side is sway (with its
+# Xwayland for the program through XWayland), wayvnc is reported apart.
+# Three programs: the native build on Wayland, the same through XWayland,
+# and kp-wl-floor, a bare wl_shm + xdg-shell client that damages only each
+# segment and commits paced by frame callbacks. Two sizes: the 600 x 500
+# window on a 1280 x 1024 output, and fullscreen on 3840 x 2160. Every move
+# must show in the final picture.
 #
 # The pacer (bench/display/drag.cpp) and the orchestration
-# (bench/display/measure.py) explain how the start and the end of a drag are
-# found without counting the pacer or its own probes. Only the real binaries
-# are driven, so any build of the program can be measured again.
+# (bench/display/measure.py, wayland.py) explain how the start and the end of
+# a drag are found without counting the pacer or its own probes. Only the
+# real binaries are driven, so any build of the program can be measured
+# again.
 #
 #   bench/run-display.sh OUTPUT_FOLDER [--docs] [measure.py run options...]
-#     --docs            also write the chart to docs/bench-display.png
-#     --moves N --reps N --sizes window,fhd,uhd --programs native,wine,floor
-# Writes OUTPUT_FOLDER/display.json and OUTPUT_FOLDER/bench-display.png
-# (logs of the programs in OUTPUT_FOLDER/display-logs); bench/summarize.py
-# OUTPUT_FOLDER prints the table. About three and a half minutes.
+#     --docs            also write the charts to docs/bench-display.png and
+#                       docs/bench-display-wayland.png
+#     --moves N --reps N --displays x11,wayland --sizes window,fhd,uhd
+#     --programs native,wine,floor,xwayland
+# Writes OUTPUT_FOLDER/display.json, display-wayland.json and their charts
+# (bench-display*.png; logs of the programs in OUTPUT_FOLDER/display-logs);
+# bench/summarize.py OUTPUT_FOLDER prints the tables. About three and a half
+# minutes on X11, one and a half on Wayland.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$1

@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """CPU per mouse move on a real X server (Xvfb), for the native program, the
-Windows build under Wine and the bench's own floor program (kp-floor).
+Windows build under Wine and the bench's own floor program (kp-floor); and
+on Wayland (sway headless: wayland.py) for the native program, the program
+through XWayland and the bench's Wayland floor client (kp-wl-floor).
 
   measure.py run --out DIR --native EXE --wine-exe EXE --floor EXE --drag EXE
-                 [--wineprefix DIR] [--moves 2000] [--reps 5] [--sizes ...]
-                 [--programs ...] [--docs PNG]
+                 [--wl-floor EXE] [--wineprefix DIR] [--moves 2000] [--reps 5]
+                 [--displays x11,wayland] [--sizes ...] [--programs ...]
+                 [--docs PNG]
   measure.py chart DISPLAY_JSON PNG
 
 For each screen size a private Xvfb (24-bit) is started. Each repetition
@@ -29,8 +32,10 @@ prefix (explorer.exe, services.exe, winedevice.exe, ...) are recorded as
 (winedevice.exe with the HID/USB bus drivers) polls in the background at a
 few percent of a core, which would count as per-move cost otherwise.
 
-Results go to DIR/display.json (read by bench/summarize.py) and the chart to
-DIR/bench-display.png (and to --docs if given)."""
+Results go to DIR/display.json and DIR/display-wayland.json (read by
+bench/summarize.py), the charts to DIR/bench-display.png and
+DIR/bench-display-wayland.png (and with --docs to that path and the same
+name with "-wayland")."""
 
 import argparse
 import json

@@ -90,6 +90,17 @@ class SummaryTest(unittest.TestCase):
         self.assertEqual(got, {"program": 300.0, "server": 150.0, "sum": 450.0, "input": 20.0,
                                "writes": 0.0})
 
+    def test_precise_sums_take_run_times_unless_threads_ended(self):
+        def proc(role, ticks_us, ns_us):
+            return {"role": role, "us": ticks_us, "schedstat_us": ns_us}
+        d = {"moves": 1000, "clk_tck": 100,
+             "processes": [proc("program", 10_000, 14_000),   # ticks truncated: 14 us
+                           proc("program", 30_000, 8_000),    # threads ended: the ticks
+                           proc("server", 50_000, 41_000)]}   # within one tick: 41 us
+        got = drive.summarize_drag(d, precise=True)
+        self.assertEqual((got["program"], got["server"]), (44.0, 41.0))
+        self.assertEqual(drive.summarize_drag(d)["program"], 40.0)
+
     def result(self, size, program, us_program, us_x, client=(584, 461)):
         return {"size": size, "screen": "1280x1024", "maximized": size != "window",
                 "program": program, "client": list(client),

@@ -183,7 +183,7 @@ def drag_once(sway, target, name, fullscreen, args):
     finally:
         run.close()
     d.update(loadavg=load, client=[cw, ch], ready_s=ready)
-    d["us_per_move"] = s = summarize_drag(d)
+    d["us_per_move"] = s = summarize_drag(d, precise=True)
     log("wayland %s %s %dx%d: program %.0f + compositor %.0f = %.0f us/move, wayvnc %.0f;"
         " ready in %.1f s, drain %.0f ms, late>0.5ms %d, others %.2f cores, load %.2f, probes %d"
         % ("%dx%d" % tuple(sway.size), name, cw, ch, s["program"], s["server"],

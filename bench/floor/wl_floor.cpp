@@ -114,16 +114,17 @@ void CatchUp(Floor *f, Buffer *b)
     b->missing.clear();
 }
 
+void Commit(Floor *f);
+
 void BufferRelease(void *data, wl_buffer *buffer)
 {
     auto *f = static_cast<Floor *>(data);
     for (Buffer &b : f->buffers)
         if (b.buffer == buffer)
             b.busy = false;
+    Commit(f);
 }
 const wl_buffer_listener kBufferListener = {BufferRelease};
-
-void Commit(Floor *f);
 
 void FrameDone(void *data, wl_callback *callback, uint32_t)
 {
