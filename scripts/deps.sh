@@ -15,7 +15,9 @@ packages=(cmake make g++ pkg-config libsdl2-dev libx11-dev libxi-dev libxext-dev
 desktop=()
 # bench: libxtst-dev and libxext-dev for the real-display benchmark's pacer
 # and floor program, python3-matplotlib for its chart, and wine64 with the
-# 64-bit MinGW for its Wine side on machines that run no 32-bit code.
+# 64-bit MinGW for its Wine side on machines that run no 32-bit code; for its
+# Wayland side sway, xwayland, wayvnc and grim, and libwayland-dev,
+# libwayland-bin (wayland-scanner) and wayland-protocols for its floor client.
 case "$what" in
   run) packages+=(g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick python3 python3-xlib
                   x11-utils) ;;
@@ -25,7 +27,8 @@ case "$what" in
                  libdecor-0-plugin-1-cairo) ;;
   bench) packages+=(libbenchmark-dev libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool
                     python3 python3-xlib x11-utils valgrind libxtst-dev libxext-dev
-                    python3-matplotlib wine64 g++-mingw-w64-x86-64) ;;
+                    python3-matplotlib wine64 g++-mingw-w64-x86-64 sway xwayland wayvnc grim
+                    libwayland-dev libwayland-bin wayland-protocols) ;;
   web) packages=(cmake make python3 emscripten chromium chromium-driver python3-selenium
                  python3-websocket) ;;
   *) echo "usage: $0 run|test|bench|web" >&2; exit 2 ;;

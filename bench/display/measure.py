@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """CPU per mouse move on a real X server (Xvfb), for the native program, the
-Windows build under Wine and the bench's own floor program (kp-floor).
+Windows build under Wine and the bench's own floor program (kp-floor); and
+on Wayland (sway headless: wayland.py) for the native program, the program
+through XWayland and the bench's Wayland floor client (kp-wl-floor).
 
   measure.py run --out DIR --native EXE --wine-exe EXE --floor EXE --drag EXE
-                 [--wineprefix DIR] [--moves 2000] [--reps 5] [--sizes ...]
-                 [--programs ...] [--docs PNG]
+                 [--wl-floor EXE] [--wineprefix DIR] [--moves 2000] [--reps 5]
+                 [--displays x11,wayland] [--sizes ...] [--programs ...]
+                 [--docs PNG]
   measure.py chart DISPLAY_JSON PNG
 
 For each screen size a private Xvfb (24-bit) is started. Each repetition
@@ -29,8 +32,10 @@ prefix (explorer.exe, services.exe, winedevice.exe, ...) are recorded as
 (winedevice.exe with the HID/USB bus drivers) polls in the background at a
 few percent of a core, which would count as per-move cost otherwise.
 
-Results go to DIR/display.json (read by bench/summarize.py) and the chart to
-DIR/bench-display.png (and to --docs if given)."""
+Results go to DIR/display.json and DIR/display-wayland.json (read by
+bench/summarize.py), the charts to DIR/bench-display.png and
+DIR/bench-display-wayland.png (and with --docs to that path and the same
+name with "-wayland")."""
 
 import argparse
 import json
@@ -45,11 +50,14 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 
 from kpe2e import processes  # noqa: E402
-from kpe2e.oracle import BLACK_PEN, ExpectedCanvas  # noqa: E402
 from kpe2e.picture import WHITE  # noqa: E402
-from kpe2e.targets import NativeTarget, Target, WineTarget  # noqa: E402
+from kpe2e.targets import NativeTarget, Skip, Target, WineTarget  # noqa: E402
 from kpe2e.waiting import wait_for  # noqa: E402
 from kpe2e.xserver import XClient, Xvfb  # noqa: E402
+
+import wayland  # noqa: E402
+from drive import (LEFT, ROW_WIDTH, TOP, comm, corner_stroke, drag_points, log,  # noqa: E402
+                   neighbours, summarize_drag, wait_white)
 
 # (name, screen, maximized)
 SIZES = {
@@ -59,12 +67,6 @@ SIZES = {
 }
 PROGRAMS = ("native", "wine", "floor")
 TITLES = {"native": "Kelvane Paint", "wine": "Kelvane Paint", "floor": "Kelvane Paint floor"}
-
-# The drag: rows of a zig-zag, 3 px right (or left) and 2 px up or down per
-# move, rows 6 px apart, from the top-left of the client area: 2000 moves take
-# 11 rows, 543 x 68 pixels.
-STEP, AMPLITUDE, ROW_GAP, LEFT, ROW_WIDTH, TOP = 3, 2, 6, 20, 543, 16
-
 
 class FloorTarget(Target):
     """kp-floor: a bare Xlib + MIT-SHM client of the native client's size."""
@@ -84,35 +86,6 @@ class FloorTarget(Target):
 
     def argv(self, args):
         return [self.exe] + [str(v) for v in self.client_size] + args
-
-
-def comm(pid):
-    try:
-        with open("/proc/%d/comm" % pid) as f:
-            return f.read().strip()
-    except OSError:
-        return ""
-
-
-def log(msg):
-    print(msg, file=sys.stderr, flush=True)
-
-
-def drag_points(moves):
-    """moves + 1 points (the first is the press) in client coordinates."""
-    per_row = ROW_WIDTH // STEP
-    points = []
-    for r in range(moves // per_row + 1):
-        xs = [LEFT + STEP * i for i in range(per_row + 1)]
-        if r % 2:
-            xs.reverse()
-        base = TOP + r * ROW_GAP
-        points += [(x, base + (AMPLITUDE if i % 2 else 0)) for i, x in enumerate(xs)]
-    return points[:moves + 1]
-
-
-def neighbours(p):
-    return [(p[0] + dx, p[1] + dy) for dy in (-1, 0, 1) for dx in (-1, 0, 1) if dx or dy]
 
 
 class Run:
@@ -172,10 +145,7 @@ class Run:
         points = drag_points(self.args.moves)
         box = (cx + LEFT - 2, cy + TOP - 2, ROW_WIDTH + 5, max(y for _, y in points) - TOP + 5)
 
-        def white():
-            colours = self.x.grab(self.x.root, *box).colours()
-            return colours == {WHITE}, "colours %s" % sorted(colours)[:4]
-        wait_for(white, 30, "the client area to be painted white")
+        wait_white(self.x, box)
         # How far down the program paints, near the right edge: all of its
         # window, except that Wine keeps a window within its maximum tracking
         # size (the screen plus the frame), so that maximized by configuring
@@ -197,30 +167,7 @@ class Run:
         if last[-1] < ch:
             log("%s paints %dx%d of its %dx%d window" % (self.name, cw, last[-1], cw, ch))
             ch = last[-1]
-        corner = (cx + cw - 61, cy + ch - 51, 51, 41)
-        if self.x.grab(self.x.root, *corner).colours() != {WHITE}:
-            raise RuntimeError("the corner of the client area is not white")
-        # A stroke in the far corner of the client area must show: the
-        # program draws everywhere in it (its size is really this), and the
-        # first-stroke costs are paid before measuring. Each segment is
-        # awaited before the next move (Wine merges moves that queue up).
-        stroke = [(cw - 60, ch - 12), (cw - 12, ch - 12), (cw - 12, ch - 50)]
-        canvas = ExpectedCanvas()
-        canvas.press(stroke[0])
-        self.x.move(cx + stroke[0][0], cy + stroke[0][1])
-        self.x.button(1, True)
-        try:
-            for p in stroke[1:]:
-                pixels = sorted(canvas.segment(p, BLACK_PEN))
-                self.x.move(cx + p[0], cy + p[1])
-
-                def shown():
-                    pic = self.x.grab(self.x.root, cx + cw - 60, cy + ch - 50, 49, 39)
-                    missing = [q for q in pixels if pic.get(cx + q[0], cy + q[1]) != 0]
-                    return not missing, "%d of %d pixels missing" % (len(missing), len(pixels))
-                wait_for(shown, 20, "a segment in the corner of %dx%d" % (cw, ch))
-        finally:
-            self.x.button(1, False)
+        corner_stroke(self.x, cx, cy, cw, ch)
         return cx, cy, cw, ch
 
     def drag(self, origin):
@@ -230,7 +177,7 @@ class Run:
         lines = ["%d %d" % (len(points), len(checks))]
         lines += ["%d %d" % (cx + x, cy + y) for x, y in points + checks]
         program, other = self.pids()
-        argv = [self.args.drag, "--xserver", str(self.xvfb.proc.pid),
+        argv = [self.args.drag, "--server", str(self.xvfb.proc.pid),
                 "--program", ",".join(map(str, program)),
                 "--interval-us", str(self.args.interval_us)]
         if other:
@@ -260,16 +207,6 @@ class Run:
         if self.window is not None:
             wait_for(lambda: self.window not in self.x.top_level_windows(title=TITLES[self.name]),
                      10, "the closed window to go away")
-
-
-def summarize_drag(d):
-    """µs per move of each side from kp-drag's output."""
-    moves = d["moves"]
-    prog = sum(p["us"] for p in d["processes"] if p["role"] == "program")
-    xs = sum(p["us"] for p in d["processes"] if p["role"] == "xserver")
-    writes = sum(p.get("writes", 0) for p in d["processes"] if p["role"] == "program")
-    return {"program": prog / moves, "x": xs / moves, "sum": (prog + xs) / moves,
-            "writes": writes / moves}
 
 
 def make_target(name, args, size):
@@ -322,7 +259,7 @@ def measure_size(args, size):
                 drags[name].append(d)
                 log("%s %s %dx%d, drag %d: program %.0f + X %.0f = %.0f us/move, %.2f writes/move;"
                     " ready in %.1f s, drain %.0f ms, late>0.5ms %d, others %.2f cores, load %.2f,"
-                    " probes %d" % (size, name, cw, ch, rep + 1, s["program"], s["x"], s["sum"],
+                    " probes %d" % (size, name, cw, ch, rep + 1, s["program"], s["server"], s["sum"],
                                     s["writes"], ready, d["drain_ms"], d["late_count"],
                                     d["others_cores"], load, d["probes"]))
     finally:
@@ -337,7 +274,7 @@ def measure_size(args, size):
     results = []
     for name in args.programs:
         med = {k: statistics.median(d["us_per_move"][k] for d in drags[name])
-               for k in ("program", "x", "sum", "writes")}
+               for k in ("program", "server", "sum", "writes")}
         results.append({"size": size, "screen": screen, "maximized": maximized, "program": name,
                         "client": clients[name], "window": windows[name],
                         "median_us_per_move": med,
@@ -355,93 +292,133 @@ def measure(args):
     return out
 
 
-def chart(data, paths):
-    """Left: program + X per move against the client area. Right: the same
-    split into program (solid) and X server (hatched), stacked, per size."""
-    import matplotlib
-    matplotlib.use("Agg")
-    import matplotlib.pyplot as plt
+# How the chart names each display's programs and sides.
+CHART_STYLES = {
+    "x11": {"where": "on Xvfb", "server": "X server", "filled": "maximized",
+            "programs": {"native": ("tab:blue", "native (SDL host)"),
+                         "wine": ("tab:red", "Windows build under Wine"),
+                         "floor": ("tab:green", "floor (bare Xlib + MIT-SHM)")}},
+    "wayland": {"where": "on sway (headless, pixman)", "server": "compositor",
+                "filled": "fullscreen",
+                "programs": {"native": ("tab:blue", "native on Wayland (SDL 2)"),
+                             "xwayland": ("tab:orange", "native through XWayland"),
+                             "floor": ("tab:green", "floor (bare wl_shm + xdg-shell)")}},
+}
+
+
+def chart_sums(ax, data, style, names):
+    """Program + server per move against the client area, one line a program."""
     from matplotlib.ticker import FixedLocator, FuncFormatter, NullFormatter
-
-    colours = {"native": "tab:blue", "wine": "tab:red", "floor": "tab:green"}
-    labels = {"native": "native (SDL host)", "wine": "Windows build under Wine",
-              "floor": "floor (bare Xlib + MIT-SHM)"}
-    if data.get("wine_build") == "win64":
-        labels["wine"] += " (64-bit)"
     results = data["results"]
-    sizes = []
-    for r in results:
-        if r["size"] not in sizes:
-            sizes.append(r["size"])
-    names = [n for n in PROGRAMS if any(r["program"] == n for r in results)]
-
-    fig, (ax_sum, ax_parts) = plt.subplots(1, 2, figsize=(13, 5.2))
     sums_at = {}  # screen size -> every program's sum there
     for r in results:
         sums_at.setdefault(r["size"], []).append(r["median_us_per_move"]["sum"])
     for name in names:
+        colour, label = style["programs"][name]
         rows = sorted((r for r in results if r["program"] == name),
                       key=lambda r: r["client"][0] * r["client"][1])
         area = [r["client"][0] * r["client"][1] for r in rows]
         sums = [r["median_us_per_move"]["sum"] for r in rows]
-        ax_sum.plot(area, sums, "o-", color=colours[name], label=labels[name])
+        ax.plot(area, sums, "o-", color=colour, label=label)
         for r, a, v in zip(rows, area, sums):
             # The highest value at a size is labelled above its point, the
             # others below, so that close values do not swap labels.
             above = v >= max(sums_at[r["size"]])
-            ax_sum.annotate("%.0f" % v, (a, v), textcoords="offset points",
-                            xytext=(6, 4 if above else -12), fontsize=8, color=colours[name])
-    ax_sum.set_xscale("log")
-    ax_sum.set_yscale("log")
+            ax.annotate("%.0f" % v, (a, v), textcoords="offset points",
+                        xytext=(6, 4 if above else -12), fontsize=8, color=colour)
+    ax.set_xscale("log")
+    ax.set_yscale("log")
     # One tick per screen (Wine's client at 600 x 500 is a little larger).
     areas = sorted({next(r["client"][0] * r["client"][1] for r in results if r["size"] == size)
-                    for size in sizes})
-    ax_sum.xaxis.set_major_locator(FixedLocator(areas))
-    ax_sum.xaxis.set_major_formatter(FuncFormatter(lambda v, _: "%.2f M" % (v / 1e6)))
-    ax_sum.xaxis.set_minor_formatter(NullFormatter())
-    ax_sum.yaxis.set_major_locator(FixedLocator([20, 50, 100, 200, 500, 1000, 2000, 5000]))
-    ax_sum.yaxis.set_major_formatter(FuncFormatter(lambda v, _: "%.0f" % v))
-    ax_sum.yaxis.set_minor_formatter(NullFormatter())
-    ax_sum.set_xlabel("client area (pixels)")
-    ax_sum.set_ylabel("CPU per mouse move, program + X server (µs)")
-    ax_sum.set_title("program + X server")
-    ax_sum.grid(True, which="both", alpha=0.3)
-    ax_sum.legend(fontsize=8)
+                    for size in {r["size"] for r in results}})
+    ax.xaxis.set_major_locator(FixedLocator(areas))
+    ax.xaxis.set_major_formatter(FuncFormatter(lambda v, _: "%.2f M" % (v / 1e6)))
+    ax.xaxis.set_minor_formatter(NullFormatter())
+    ax.yaxis.set_major_locator(FixedLocator([20, 50, 100, 200, 500, 1000, 2000, 5000, 10000]))
+    ax.yaxis.set_major_formatter(FuncFormatter(lambda v, _: "%.0f" % v))
+    ax.yaxis.set_minor_formatter(NullFormatter())
+    ax.set_xlabel("client area (pixels)")
+    ax.set_ylabel("CPU per mouse move, program + %s (µs)" % style["server"])
+    ax.set_title("program + %s" % style["server"])
+    ax.grid(True, which="both", alpha=0.3)
+    ax.legend(fontsize=8)
 
+
+def chart_parts(ax, data, style, names, sizes):
+    """Program (solid) and server (hatched) stacked, per size and program."""
+    results = data["results"]
     width = 0.8 / max(len(names), 1)
     for i, name in enumerate(names):
+        colour, label = style["programs"][name]
         for j, size in enumerate(sizes):
             r = next((r for r in results if r["program"] == name and r["size"] == size), None)
             if r is None:
                 continue
             m = r["median_us_per_move"]
             x = j + (i - (len(names) - 1) / 2) * width
-            ax_parts.bar(x, m["program"], width, color=colours[name],
-                         label=labels[name] + ": program" if j == 0 else None)
-            ax_parts.bar(x, m["x"], width, bottom=m["program"], color="white",
-                         edgecolor=colours[name], hatch="//",
-                         label=labels[name] + ": X server" if j == 0 else None)
+            ax.bar(x, m["program"], width, color=colour,
+                   label=label + ": program" if j == 0 else None)
+            ax.bar(x, m["server"], width, bottom=m["program"], color="white", edgecolor=colour,
+                   hatch="//", label=label + ": " + style["server"] if j == 0 else None)
     ticks = []
     for size in sizes:
         r = next(r for r in results if r["size"] == size)
-        ticks.append("%s\nclient %dx%d" % ("maximized" if r["maximized"] else "600x500 window",
+        ticks.append("%s\nclient %dx%d" % (style["filled"] if r["maximized"] else "600x500 window",
                                             r["client"][0], r["client"][1]))
-    ax_parts.set_xticks(range(len(sizes)))
-    ax_parts.set_xticklabels(ticks, fontsize=8)
-    ax_parts.set_ylabel("CPU per mouse move (µs)")
-    ax_parts.set_title("program (solid) and X server (hatched)")
-    ax_parts.grid(True, axis="y", alpha=0.3)
-    ax_parts.set_ylim(0, ax_parts.get_ylim()[1] * 1.45)
-    ax_parts.legend(fontsize=7, loc="upper left", ncol=2)
-    fig.suptitle("CPU per mouse move, %d-move drags at %.0f Hz on Xvfb, median of %d"
-                 % (data["moves"], 1e6 / data.get("interval_us", 1000), data["reps"]))
+    ax.set_xticks(range(len(sizes)))
+    ax.set_xticklabels(ticks, fontsize=8)
+    ax.set_ylabel("CPU per mouse move (µs)")
+    ax.set_title("program (solid) and %s (hatched)" % style["server"])
+    ax.grid(True, axis="y", alpha=0.3)
+    ax.set_ylim(0, ax.get_ylim()[1] * 1.45)
+    ax.legend(fontsize=7, loc="upper left", ncol=2)
+
+
+def chart(data, paths):
+    """Left: program + server per move against the client area. Right: the
+    same split into program (solid) and server (hatched), stacked, per size.
+    The server is the X server, or on Wayland the compositor (with Xwayland)."""
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
+    style = CHART_STYLES[data.get("display", "x11")]
+    if data.get("wine_build") == "win64":
+        style = dict(style, programs=dict(style["programs"]))
+        colour, label = style["programs"]["wine"]
+        style["programs"]["wine"] = (colour, label + " (64-bit)")
+    sizes = []
+    for r in data["results"]:
+        if r["size"] not in sizes:
+            sizes.append(r["size"])
+    names = [n for n in style["programs"] if any(r["program"] == n for r in data["results"])]
+    fig, (ax_sum, ax_parts) = plt.subplots(1, 2, figsize=(13, 5.2))
+    chart_sums(ax_sum, data, style, names)
+    chart_parts(ax_parts, data, style, names, sizes)
+    fig.suptitle("CPU per mouse move, %d-move drags at %.0f Hz %s, median of %d"
+                 % (data["moves"], 1e6 / data.get("interval_us", 1000), style["where"],
+                    data["reps"]))
     fig.tight_layout()
     for p in paths:
         fig.savefig(p, dpi=100)
     plt.close(fig)
 
 
-def main():
+def write_results(args, data, name):
+    """DIR/NAME.json and DIR/bench-NAME.png (and the --docs chart, named the
+    same way after its display: bench-display.png, bench-display-wayland.png)."""
+    path = os.path.join(args.out, name + ".json")
+    with open(path, "w") as f:
+        json.dump(data, f, indent=1)
+    paths = [os.path.join(args.out, "bench-%s.png" % name)]
+    if args.docs:
+        root, ext = os.path.splitext(args.docs)
+        paths.append(root + name[len("display"):] + ext)
+    chart(data, paths)
+    log("wrote %s and %s" % (path, ", ".join(paths)))
+
+
+def parse_args():
     p = argparse.ArgumentParser(description=__doc__,
                                 formatter_class=argparse.RawDescriptionHelpFormatter)
     sub = p.add_subparsers(dest="cmd", required=True)
@@ -450,6 +427,7 @@ def main():
     r.add_argument("--native", required=True)
     r.add_argument("--wine-exe", required=True)
     r.add_argument("--floor", required=True)
+    r.add_argument("--wl-floor", help="the Wayland floor client (kp-wl-floor)")
     r.add_argument("--drag", required=True)
     r.add_argument("--wineprefix", required=True)
     r.add_argument("--wine-loader", help="the Wine loader to run the exe with (default: wine)")
@@ -459,36 +437,48 @@ def main():
     r.add_argument("--reps", type=int, default=5)
     r.add_argument("--interval-us", type=int, default=1000,
                    help="time between two moves (1000: a 1000 Hz mouse)")
-    r.add_argument("--sizes", default=",".join(SIZES))
-    r.add_argument("--programs", default=",".join(PROGRAMS))
-    r.add_argument("--docs", help="also write the chart here")
+    r.add_argument("--displays", default="x11,wayland")
+    r.add_argument("--sizes", default=",".join(SIZES),
+                   help="of %s; Wayland measures those of %s"
+                   % (", ".join(SIZES), ", ".join(wayland.SIZES)))
+    r.add_argument("--programs", default=",".join(PROGRAMS + wayland.PROGRAMS[1:]),
+                   help="of %s on X11 and %s on Wayland"
+                   % (", ".join(PROGRAMS), ", ".join(wayland.PROGRAMS)))
+    r.add_argument("--docs", help="also write the X11 chart here (and the Wayland one beside it)")
     c = sub.add_parser("chart")
     c.add_argument("json")
     c.add_argument("png")
     args = p.parse_args()
+    if args.cmd == "run":
+        for opt, known in (("displays", ("x11", "wayland")), ("sizes", set(SIZES) | set(wayland.SIZES)),
+                           ("programs", set(PROGRAMS) | set(wayland.PROGRAMS))):
+            setattr(args, opt, getattr(args, opt).split(","))
+            for v in getattr(args, opt):
+                if v not in known:
+                    p.error("unknown %s %s (%s)" % (opt[:-1], v, ", ".join(sorted(known))))
+    return args
+
+
+def main():
+    args = parse_args()
     if args.cmd == "chart":
         with open(args.json) as f:
             chart(json.load(f), [args.png])
         return
-    args.sizes = args.sizes.split(",")
-    args.programs = args.programs.split(",")
-    for s in args.sizes:
-        if s not in SIZES:
-            p.error("unknown size %s (%s)" % (s, ", ".join(SIZES)))
-    for n in args.programs:
-        if n not in PROGRAMS:
-            p.error("unknown program %s (%s)" % (n, ", ".join(PROGRAMS)))
     os.makedirs(args.out, exist_ok=True)
     args.work = os.path.join(args.out, "display-logs")
     os.makedirs(args.work, exist_ok=True)
-    data = measure(args)
-    with open(os.path.join(args.out, "display.json"), "w") as f:
-        json.dump(data, f, indent=1)
-    paths = [os.path.join(args.out, "bench-display.png")]
-    if args.docs:
-        paths.append(args.docs)
-    chart(data, paths)
-    log("wrote %s and %s" % (os.path.join(args.out, "display.json"), ", ".join(paths)))
+    x11 = dict(vars(args), sizes=[s for s in args.sizes if s in SIZES],
+               programs=[n for n in args.programs if n in PROGRAMS])
+    if "x11" in args.displays and x11["sizes"] and x11["programs"]:
+        write_results(args, measure(argparse.Namespace(**x11)), "display")
+    if "wayland" in args.displays:
+        try:
+            data = wayland.measure(args)
+        except Skip as e:
+            log("Wayland not measured: %s" % e)
+        else:
+            write_results(args, data, "display-wayland")
 
 
 if __name__ == "__main__":

@@ -324,9 +324,10 @@ class Sway:
         """Starts the program as the desktop's user: natively on Wayland, or on
         Xwayland (wayland=False). Returns a Program registered with the target,
         so that the harness stops it whatever happens."""
-        if self.program_copy is None:
-            # Where the user can run it, whatever the build folder's permissions.
-            self.program_copy = os.path.join(self.runtime, "kelvane-paint")
+        # Where the user can run it, whatever the build folder's permissions
+        # (under its own name: the benchmark runs its floor client this way).
+        self.program_copy = os.path.join(self.runtime, os.path.basename(target.exe))
+        if not os.path.exists(self.program_copy):
             shutil.copy2(target.exe, self.program_copy)
             if os.geteuid() == 0:
                 os.chown(self.program_copy, self.user.pw_uid, self.user.pw_gid)
