@@ -103,12 +103,12 @@ class Mutter(Compositor):
         # before the program starts, so that it has one from the start.
         self.move(0, 0)
         wait_for(self._has_pointer, 10, "mutter's seat to have the remote desktop's pointer")
-        gst = processes.start(
-            ["gst-launch-1.0", "-q", "pipewiresrc", "path=%d" % self.node, "!", "videoconvert",
-             "!", "video/x-raw,format=BGRx,width=%d,height=%d" % (w, h), "!", "fdsink"],
-            env=self.base_env(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-            stderr=open(os.path.join(self.work_dir, "gst.log"), "wb"), cwd=self.runtime,
-            **self.as_user())
+        with open(os.path.join(self.work_dir, "gst.log"), "wb") as errors:
+            gst = processes.start(
+                ["gst-launch-1.0", "-q", "pipewiresrc", "path=%d" % self.node, "!",
+                 "videoconvert", "!", "video/x-raw,format=BGRx,width=%d,height=%d" % (w, h), "!",
+                 "fdsink"], env=self.base_env(), stdin=subprocess.DEVNULL,
+                stdout=subprocess.PIPE, stderr=errors, cwd=self.runtime, **self.as_user())
         self.procs.append(gst)
         self.frames = Frames(gst, w, h)
         self.log("mutter on %s (virtual monitor %dx%d, scale %d), remote desktop and screen "
