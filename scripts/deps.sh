@@ -24,7 +24,9 @@ case "$what" in
   test) packages+=(libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick
                    python3 python3-xlib x11-utils clang libclang-rt-14-dev valgrind desktop-file-utils)
         desktop=(openbox sway xwayland wayvnc grim libfaketime x11-xserver-utils dpkg-dev lintian
-                 libdecor-0-plugin-1-cairo) ;;
+                 libdecor-0-plugin-1-cairo mutter dbus-daemon pipewire-bin wireplumber
+                 gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base python3-gi
+                 kwin-wayland breeze weston) ;;
   bench) packages+=(libbenchmark-dev libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool
                     python3 python3-xlib x11-utils valgrind libxtst-dev libxext-dev
                     python3-matplotlib wine64 g++-mingw-w64-x86-64 sway xwayland wayvnc grim

@@ -28,7 +28,7 @@ import subprocess
 import time
 
 from kpe2e import processes
-from kpe2e.sway import Sway, SwayDesktop, require_tools
+from kpe2e.sway import Sway, SwayDesktop
 from kpe2e.targets import NativeTarget, Target
 from kpe2e.waiting import wait_for
 
@@ -223,7 +223,6 @@ def sway_version():
 
 def measure(args):
     """Every size and program of args on Wayland: the data of display-wayland.json."""
-    require_tools(xwayland=True)
     sizes = [s for s in args.sizes if s in SIZES]
     programs = [n for n in PROGRAMS if n in args.programs]
     out = {"display": "wayland", "compositor": sway_version(), "moves": args.moves,

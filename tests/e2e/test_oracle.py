@@ -18,6 +18,8 @@ from kpe2e.picture import WHITE, Picture, read_png  # noqa: E402
 from kpe2e.pens import frozen_second  # noqa: E402
 from kpe2e.scaling import MIXED, logical_picture  # noqa: E402
 from kpe2e.sway import read_ppm, xcursor_image  # noqa: E402
+from kpe2e.wayland_wire import Connection, string, uint  # noqa: E402
+from kpe2e.window_picture import find_white_area, title_bar  # noqa: E402
 from kpe2e.xserver import PixelFormat  # noqa: E402
 
 
@@ -339,6 +341,64 @@ class DesktopHelpersTest(unittest.TestCase):
         self.assertEqual(data[:4], b"Xcur")
         self.assertEqual(len(data), 16 + 12 + 36 + 4)
         self.assertEqual(data[-4:], bytes(4))  # ARGB 0: fully transparent
+
+
+def screen(width, height, rects, background=0x123456):
+    """A Picture of `background` with the given (x, y, w, h, colour) rectangles."""
+    pic = Picture.blank(width, height, background)
+    for x, y, w, h, colour in rects:
+        for yy in range(y, y + h):
+            for xx in range(x, x + w):
+                pic.set(xx, yy, colour)
+    return pic
+
+
+class WindowPictureTest(unittest.TestCase):
+    def test_white_area_of_exactly_the_size(self):
+        cases = [
+            ("alone", [(5, 7, 10, 8, WHITE)], (5, 7)),
+            ("at the right and bottom edges", [(30, 22, 10, 8, WHITE)], (30, 22)),
+            ("below a grey bar", [(5, 4, 10, 3, 0xEFF0F1), (5, 7, 10, 8, WHITE)], (5, 7)),
+            ("one column wider", [(5, 7, 11, 8, WHITE)], None),
+            ("one row taller", [(5, 7, 10, 9, WHITE)], None),
+            ("one row shorter", [(5, 7, 10, 7, WHITE)], None),
+        ]
+        for name, rects, corner in cases:
+            with self.subTest(name):
+                self.assertEqual(find_white_area(screen(40, 30, rects), 10, 8)[0], corner)
+
+    def test_title_bar_and_its_close_glyph(self):
+        bar = (0, 4, 60, 20, 0x000000)
+        glyph = (50, 10, 5, 6, WHITE)
+        cases = [
+            ("bar with a glyph", [bar, glyph], (20, 0x000000, (52, -12))),
+            ("bar over a border line", [bar, glyph, (0, 23, 60, 1, 0x808080)],
+             (19, 0x000000, (52, -12))),
+            ("no glyph", [bar], None),
+            ("too low a bar", [(0, 16, 60, 8, 0x000000), (50, 18, 5, 4, WHITE)], None),
+            ("nothing above the client", [], None),
+        ]
+        for name, rects, found in cases:
+            with self.subTest(name):
+                band = screen(60, 24, rects)
+                band.oy = -24
+                self.assertEqual(title_bar(band, 60)[0], found)
+
+
+class WaylandWireTest(unittest.TestCase):
+    def test_globals_are_read_whatever_the_padding(self):
+        import socket
+        ours, theirs = socket.socketpair()
+
+        def event(obj, opcode, body):
+            return uint(obj) + uint((8 + len(body)) << 16 | opcode) + body
+        globals_ = [(1, "wl_seat", 7), (2, "xdg_wm_base", 5), (3, "wl_shm_pool_xx", 1)]
+        theirs.sendall(b"".join(event(2, 0, uint(n) + string(i) + uint(v)) for n, i, v in globals_)
+                       + event(3, 0, uint(0)))
+        conn = Connection(None, None, sock=ours)
+        self.assertEqual(conn.globals, {i: (n, v) for n, i, v in globals_})
+        conn.close()
+        theirs.close()
 
 
 if __name__ == "__main__":

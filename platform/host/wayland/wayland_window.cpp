@@ -161,6 +161,12 @@ void WaylandHost::Configure(WaylandWindow &w, libdecor_configuration *configurat
     libdecor_state *committed = libdecor_state_new(width, height);
     libdecor_frame_commit(w.frame, committed, configuration);
     libdecor_state_free(committed);
+    // At once, not at the next picture: the frame's surfaces are
+    // synchronized subsurfaces, whose new state (libdecor's shadow gets its
+    // input region with the second configuration) takes effect only with
+    // this surface's commit. Without it mutter 43 sends the pointer over the
+    // client area to the shadow, and keeps doing so.
+    wl_surface_commit(w.content);
     w.configured = true;
     w.Shm().SetReady(w.mapped);
     Queue(HostEvent{kConfigure, static_cast<uint32_t>(w.id), width, height, 0, 0,

@@ -1,7 +1,8 @@
 """Checks of the native program on the desktops users really have: a
 reparenting window manager (openbox), a HiDPI X11 screen (GDK_SCALE,
 Xft.dpi), X screens of 8, 15, 16, 24 and 30 bits, and (desktop_wayland.py)
-sway, natively on Wayland and through Xwayland.
+the Wayland compositors: sway (natively and through Xwayland), mutter,
+kwin_wayland and a seat-less weston.
 
 Unlike the checks in checks.py, which share one 1280x1024x24 Xvfb, each of
 these makes the display it needs. A check gets a Context and returns a

@@ -1,120 +1,204 @@
-"""The native program on sway (sway.py): natively on Wayland at scales 1 and
-2, and through sway's Xwayland. Registered in desktop.py's table."""
+"""The native program on Wayland desktops: sway (sway.py; natively at scales
+1 and 2, and through its Xwayland), GNOME's mutter (mutter.py; headless) and
+KDE's kwin_wayland (kwin.py; virtual backend) at scales 1 and 2, and a
+weston without a seat. Registered in desktop.py's
+table.
+
+Every compositor runs the same drag-and-close scenario; each supplies only
+its way in: how it starts, how the harness finds the window, moves the
+pointer and takes pictures, and how its title bar is checked and closed."""
 
 from .checks import MIXED_STROKE, TIE_LOOP, expect, expect_picture
-from .desktop import CLIENT, close_exits_zero, desktop_check, finish
+from .compositor import Compositor
+from .desktop import CLIENT, close_exits_zero, desktop_check, expect_one_line_failure, finish
+from .kwin import Kwin
+from .mutter import Mutter
 from .oracle import BLACK_PEN, ExpectedCanvas
 from .scaling import ViewSession
 from .session import App
 from .sway import Sway, SwayDesktop
 from .waiting import wait_for
+from .wayland_wire import Connection
 from .window_checks import _expect_every_point_counts, zigzag
+from .window_picture import PictureDesktop
 
 # The output's logical size: room for the window, a larger size of it and
-# sway's title bar.
+# a title bar.
 OUTPUT = (800, 600)
 
+
+def drag_and_close(ctx, compositor, desktop, close_how, more=None, wayland=True):
+    """The window has the program's 96-DPI client size in the output's
+    logical pixels, with a title bar above it; at scale s every logical
+    pixel is a uniform s x s block. Strokes are drawn exactly under the
+    pointer, and the title bar's close ends the program with exit code 0.
+    more(app, canvas), a compositor's own steps, returns what it saw."""
+    program = compositor.launch(ctx.target, wayland=wayland)
+    app = None
+    try:
+        window = desktop.find_window(program, CLIENT)
+        app = App(ViewSession(ctx.target, desktop), program, window)
+        wait_for(lambda: (app.client_size() == CLIENT, "%dx%d" % app.client_size()), 10,
+                 "a %dx%d client area in logical pixels" % CLIENT)
+        bar = wait_for(lambda: desktop.title_bar(window), 10, "a title bar above the window")
+        app.wait_white(timeout=15)
+        canvas = ExpectedCanvas()
+        for points in (TIE_LOOP, MIXED_STROKE):
+            app.draw_stroke(canvas, points, BLACK_PEN)
+        expect_picture(app, canvas, "the strokes under the pointer")
+        seen = more(app, canvas) if more else ""
+        took = close_exits_zero(app, close_how)
+        return "scale %s: client %dx%d logical, %s; %d pixels exactly under the pointer%s; " \
+               "closed with exit code 0 in %.2f s" % (compositor.scale, CLIENT[0], CLIENT[1], bar,
+                                                      len(canvas.pixels), seen, took)
+    finally:
+        if app is not None:
+            finish(ctx, app)
+        else:
+            program.stop()
+
+
+# ------------------------------------------------------------------- sway
 
 def _resize(app, desktop, width, height, steps):
     """Asks sway for a content size; waits until the client area changes to
     whatever size sway gives (sway may round it to its own limits)."""
     before = app.client_size()
     desktop.resize(app.window, width, height)
-    got = wait_for(lambda: (app.client_size() != before, "%dx%d" % app.client_size()), 10,
-                   "the client area to change from %dx%d (asked for %dx%d)"
-                   % (before + (width, height)))
+    wait_for(lambda: (app.client_size() != before, "%dx%d" % app.client_size()), 10,
+             "the client area to change from %dx%d (asked for %dx%d)"
+             % (before + (width, height)))
     got = app.client_size()
     steps.append("%dx%d" % got)
     return got
 
 
-def _sway_drag_and_resize(ctx, scale, wayland):
-    """The window has the program's 96-DPI client size in the output's
-    logical pixels, with sway's title bar above it; at scale s every logical
-    pixel is a uniform s x s block. Strokes are drawn exactly under the
-    pointer, a burst of moves draws every one of them (one WM_MOUSEMOVE each),
-    the picture survives resizes, and sway's close ends the program with exit
-    code 0."""
+def _sway_burst_and_resizes(app, canvas, sway, desktop, wayland):
+    """sway's own steps: the window is the kind asked for; a burst of moves
+    draws every one of them (one WM_MOUSEMOVE each); the picture survives
+    resizes (`swaymsg resize set`)."""
+    shell = sway.view(app.window).get("shell")
+    expect(shell == ("xdg_shell" if wayland else "xwayland"),
+           "scenario error: the window is a %s window" % shell)
+    burst = zigzag(30, 550, 330, 2, 40)
+    _expect_every_point_counts(burst, BLACK_PEN)
+    app.move(*burst[0])
+    app.press(1)
+    canvas.press(burst[0])
+    for p in burst[1:]:
+        canvas.segment(p, BLACK_PEN)
+    app.move_burst(burst[1:])
+    try:
+        expect_picture(app, canvas, "a zig-zag of %d moves sent in a burst" % (len(burst) - 1))
+    finally:
+        app.release(1)
+
+    steps = []
+    w, h = CLIENT
+    small = _resize(app, desktop, 300, 200, steps)
+    app.wait_picture(canvas.clipped(*small), what="the picture's corner after shrinking")
+    _resize(app, desktop, w, h, steps)
+    expect(app.client_size() == CLIENT, "back at %dx%d, asked for %dx%d"
+           % (app.client_size() + CLIENT))
+    app.wait_picture(canvas.clipped(w, h), what="the whole picture after enlarging")
+    big = _resize(app, desktop, w + 120, h + 80, steps)
+    app.draw_stroke(canvas, [(w - 40, h - 40), (big[0] - 10, h - 40),
+                             (big[0] - 10, big[1] - 10)], BLACK_PEN)
+    expect_picture(app, canvas, "a stroke beyond the old size")
+    _resize(app, desktop, w, h, steps)
+    _resize(app, desktop, big[0], big[1], steps)
+    expect_picture(app, canvas, "the stroke beyond the old size, back after shrinking")
+    return ", a burst of %d moves all drawn, the picture kept through sizes %s" % (
+        len(burst) - 1, " -> ".join(steps))
+
+
+def _on_sway(ctx, scale, wayland):
     how = "Wayland" if wayland else "Xwayland"
     with Sway(ctx.log, ctx.work_dir, scale=scale, size=OUTPUT, xwayland=not wayland) as sway:
         desktop = SwayDesktop(sway)
-        program = sway.launch(ctx.target, wayland=wayland)
-        app = None
-        try:
-            con = sway.find_window(program)
-            desktop.place(con)
-            app = App(ViewSession(ctx.target, desktop), program, con)
-            wait_for(lambda: (app.client_size() == CLIENT, "%dx%d" % app.client_size()), 10,
-                     "a %dx%d client area in logical pixels" % CLIENT)
-            view = sway.view(con)
-            expect(view.get("shell") == ("xdg_shell" if wayland else "xwayland"),
-                   "scenario error: the window is a %s window" % view.get("shell"))
-
-            def title_bar():
-                v = sway.view(con) or {}
-                return (v.get("border") == "normal" and v.get("deco_rect", {}).get("height", 0) > 0,
-                        "border %r, title rectangle %r" % (v.get("border"), v.get("deco_rect")))
-            wait_for(title_bar, 10, "sway's title bar above the window")
-            app.wait_white(timeout=15)
-
-            canvas = ExpectedCanvas()
-            for points in (TIE_LOOP, MIXED_STROKE):
-                app.draw_stroke(canvas, points, BLACK_PEN)
-            expect_picture(app, canvas, "the strokes under the pointer")
-
-            burst = zigzag(30, 550, 330, 2, 40)
-            _expect_every_point_counts(burst, BLACK_PEN)
-            app.move(*burst[0])
-            app.press(1)
-            canvas.press(burst[0])
-            for p in burst[1:]:
-                canvas.segment(p, BLACK_PEN)
-            app.move_burst(burst[1:])
-            try:
-                expect_picture(app, canvas, "a zig-zag of %d moves sent in a burst"
-                               % (len(burst) - 1))
-            finally:
-                app.release(1)
-
-            steps = []
-            w, h = CLIENT
-            small = _resize(app, desktop, 300, 200, steps)
-            app.wait_picture(canvas.clipped(*small), what="the picture's corner after shrinking")
-            _resize(app, desktop, w, h, steps)
-            expect(app.client_size() == CLIENT, "back at %dx%d, asked for %dx%d"
-                   % (app.client_size() + CLIENT))
-            app.wait_picture(canvas.clipped(w, h), what="the whole picture after enlarging")
-            big = _resize(app, desktop, w + 120, h + 80, steps)
-            app.draw_stroke(canvas, [(w - 40, h - 40), (big[0] - 10, h - 40),
-                                     (big[0] - 10, big[1] - 10)], BLACK_PEN)
-            expect_picture(app, canvas, "a stroke beyond the old size")
-            _resize(app, desktop, w, h, steps)
-            _resize(app, desktop, big[0], big[1], steps)
-            expect_picture(app, canvas, "the stroke beyond the old size, back after shrinking")
-
-            took = close_exits_zero(app, "sway's kill (the close of a title bar)")
-            return "%s at scale %d: client %dx%d logical with sway's title bar, %d pixels " \
-                   "exactly under the pointer, a burst of %d moves all drawn, picture kept " \
-                   "through sizes %s; closed with exit code 0 in %.2f s" % (
-                       how, scale, CLIENT[0], CLIENT[1], len(canvas.pixels), len(burst) - 1,
-                       " -> ".join(steps), took)
-        finally:
-            if app is not None:
-                finish(ctx, app)
-            else:
-                program.stop()
+        return how + " on sway at " + drag_and_close(
+            ctx, sway, desktop, "sway's kill (the close of a title bar)",
+            lambda app, canvas: _sway_burst_and_resizes(app, canvas, sway, desktop, wayland),
+            wayland=wayland)
 
 
 @desktop_check("xwayland_drag_and_resize")
 def xwayland_drag_and_resize(ctx):
-    return _sway_drag_and_resize(ctx, 1, wayland=False)
+    return _on_sway(ctx, 1, wayland=False)
 
 
 @desktop_check("wayland_scale_1")
 def wayland_scale_1(ctx):
-    return _sway_drag_and_resize(ctx, 1, wayland=True)
+    return _on_sway(ctx, 1, wayland=True)
 
 
 @desktop_check("wayland_scale_2")
 def wayland_scale_2(ctx):
-    return _sway_drag_and_resize(ctx, 2, wayland=True)
+    return _on_sway(ctx, 2, wayland=True)
+
+
+# ------------------------------------------------------------------ mutter
+
+def _on_mutter(ctx, scale):
+    with Mutter(ctx.log, ctx.work_dir, scale=scale, size=OUTPUT) as mutter:
+        return "mutter at " + drag_and_close(ctx, mutter, PictureDesktop(mutter),
+                                             "a click on the title bar's close button")
+
+
+@desktop_check("mutter_scale_1")
+def mutter_scale_1(ctx):
+    return _on_mutter(ctx, 1)
+
+
+@desktop_check("mutter_scale_2")
+def mutter_scale_2(ctx):
+    return _on_mutter(ctx, 2)
+
+
+# -------------------------------------------------------------------- kwin
+
+def _on_kwin(ctx, scale):
+    with Kwin(ctx.log, ctx.work_dir, scale=scale, size=OUTPUT) as kwin:
+        return "kwin_wayland at " + drag_and_close(ctx, kwin, PictureDesktop(kwin),
+                                                   "a click on the title bar's close button")
+
+
+@desktop_check("kwin_scale_1")
+def kwin_scale_1(ctx):
+    return _on_kwin(ctx, 1)
+
+
+@desktop_check("kwin_scale_2")
+def kwin_scale_2(ctx):
+    return _on_kwin(ctx, 2)
+
+
+# ------------------------------------------------------------------ weston
+
+class SeatlessWeston(Compositor):
+    """weston's headless backend, which offers no wl_seat."""
+
+    name = "weston"
+    tools = {"weston": "weston"}
+
+    def _start(self):
+        weston = self.spawn(["weston", "--backend=headless-backend.so", "--socket=wayland-1",
+                             "--idle-time=0"], "weston.log")
+        self.wait_socket(weston, "wayland-1", "weston")
+        self.wayland_display = "wayland-1"
+
+
+@desktop_check("weston_no_seat_fails_loudly")
+def weston_no_seat_fails_loudly(ctx):
+    """A Wayland display without a seat: the program must say so in one line
+    on stderr and exit with code 1, not die of a signal."""
+    with SeatlessWeston(ctx.log, ctx.work_dir) as weston:
+        conn = Connection(weston.runtime, weston.wayland_display)
+        offered = set(conn.globals)
+        conn.close()
+        expect("wl_seat" not in offered and {"xdg_wm_base", "wl_shm"} <= offered,
+               "scenario error: weston offers %s" % ", ".join(sorted(offered)))
+        r = weston.run_program(ctx.target)
+        expect(r.returncode >= 0, "killed by signal %d; stderr %r"
+               % (-r.returncode, r.stderr.decode("utf-8", "replace")[:300]))
+        return expect_one_line_failure(r)

@@ -17,23 +17,18 @@ from sway's IPC (get_tree)."""
 import glob
 import json
 import os
-import pwd
-import shutil
 import socket
 import struct
 import subprocess
-import tempfile
 import time
 from array import array
 
-from . import processes
+from .compositor import Compositor
 from .picture import Picture
 from .rfb import PointerClient
 from .scaling import logical_picture
-from .targets import Program, Skip
 from .waiting import wait_for
 
-USER = "kelvane-e2e"
 TOOLS = {"sway": "sway", "wayvnc": "wayvnc", "grim": "grim"}
 TITLE = "Kelvane Paint"
 APP_ID = "kelvane-paint"
@@ -51,33 +46,6 @@ CURSOR_NAMES = (
 
 IPC_MAGIC = b"i3-ipc"
 IPC_RUN_COMMAND, IPC_GET_TREE = 0, 4
-
-
-def require_tools(xwayland=False):
-    missing = [pkg for tool, pkg in TOOLS.items() if shutil.which(tool) is None]
-    if xwayland and shutil.which("Xwayland") is None:
-        missing.append("xwayland")
-    if missing:
-        raise Skip("Debian package(s) not installed: %s" % ", ".join(missing))
-
-
-def desktop_user(log):
-    """The account that runs the compositor and the program: the harness's own
-    unless it runs as root, then the system user USER."""
-    if os.geteuid() != 0:
-        return pwd.getpwuid(os.geteuid())
-    try:
-        return pwd.getpwnam(USER)
-    except KeyError:
-        pass
-    r = subprocess.run(["useradd", "--system", "--no-create-home", "--home-dir", "/nonexistent",
-                        "--shell", "/usr/sbin/nologin", USER], capture_output=True, text=True)
-    try:
-        account = pwd.getpwnam(USER)  # another run may have made it meanwhile
-    except KeyError:
-        raise RuntimeError("cannot create the system user %s: %s" % (USER, r.stderr.strip()))
-    log("created the system user %s to run the compositor (sway refuses root)" % USER)
-    return account
 
 
 def xcursor_image(size=24):
@@ -125,39 +93,22 @@ def read_ppm(data):
     return width, height, array("I", bytes(out))
 
 
-class Sway:
+class Sway(Compositor):
     """A headless sway with wayvnc and a pointer client, and the program's
-    windows on it; a context manager that stops everything it started."""
+    windows on it."""
+
+    name = "sway"
+    tools = TOOLS
 
     def __init__(self, log, work_dir, scale=1, size=(1024, 768), xwayland=False):
-        self.log = log
-        self.work_dir = work_dir
-        self.scale = scale
-        # The output's logical size; its mode is this times the scale.
-        self.size = size
+        super().__init__(log, work_dir, scale, size)
         self.xwayland = xwayland
-        self.user = None
-        self.runtime = None
-        self.procs = []
-        self.wayland_display = None
-        self.x_display = None
+        if xwayland:
+            self.tools = dict(TOOLS, Xwayland="xwayland")
         self.ipc_path = None
         self.pointer = None
-        self.program_copy = None
 
-    # ------------------------------------------------------------ running
-
-    def __enter__(self):
-        require_tools(self.xwayland)
-        try:
-            self.user = desktop_user(self.log)
-            self._start()
-        except BaseException:
-            self.__exit__(None, None, None)
-            raise
-        return self
-
-    def __exit__(self, *exc):
+    def _stop(self):
         if self.pointer is not None:
             try:
                 self.pointer.release_all()
@@ -165,46 +116,10 @@ class Sway:
                 pass
             self.pointer.close()
             self.pointer = None
-        for proc in reversed(self.procs):
-            processes.stop_group(proc)
-        self.procs = []
-        if self.runtime:
-            shutil.rmtree(self.runtime, ignore_errors=True)
-            self.runtime = None
-        return False
-
-    def _as_user(self):
-        """subprocess arguments that run a child as the desktop's user."""
-        if os.geteuid() != 0:
-            return {}
-        return dict(user=self.user.pw_uid, group=self.user.pw_gid, extra_groups=[])
-
-    def base_env(self):
-        env = {k: v for k, v in os.environ.items()
-               if k not in ("DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "SWAYSOCK",
-                            "SDL_VIDEODRIVER", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS")
-               and not k.startswith("XDG_") and not k.startswith("WLR_")}
-        env.update(HOME=self.runtime, XDG_RUNTIME_DIR=self.runtime,
-                   XCURSOR_PATH=os.path.join(self.runtime, "icons"),
-                   XCURSOR_THEME=CURSOR_THEME, XCURSOR_SIZE="24")
-        if self.wayland_display:
-            env["WAYLAND_DISPLAY"] = self.wayland_display
-        return env
-
-    def _spawn(self, argv, name, env=None):
-        out = open(os.path.join(self.work_dir, name), "wb")
-        try:
-            proc = processes.start(argv, env=env or self.base_env(), stdin=subprocess.DEVNULL,
-                                   stdout=out, stderr=subprocess.STDOUT, cwd=self.runtime,
-                                   **self._as_user())
-        finally:
-            out.close()
-        self.procs.append(proc)
-        return proc
 
     def _start(self):
-        self.runtime = tempfile.mkdtemp(prefix="kp-sway-")
-        os.chmod(self.runtime, 0o700)
+        self.env_extra = dict(XCURSOR_PATH=os.path.join(self.runtime, "icons"),
+                              XCURSOR_THEME=CURSOR_THEME, XCURSOR_SIZE="24")
         write_cursor_theme(os.path.join(self.runtime, "icons"))
         w, h = self.size
         config = os.path.join(self.runtime, "config")
@@ -223,24 +138,15 @@ class Sway:
                 "\"$XDG_RUNTIME_DIR/env\"'\n"
                 % (w * self.scale, h * self.scale, self.scale, CURSOR_THEME,
                    "enable" if self.xwayland else "disable", APP_ID, APP_ID))
-        if os.geteuid() == 0:
-            for d, _, files in os.walk(self.runtime):
-                os.chown(d, self.user.pw_uid, self.user.pw_gid)
-                for name in files:
-                    os.chown(os.path.join(d, name), self.user.pw_uid, self.user.pw_gid)
+        self.chown_runtime()
 
         env = self.base_env()
         env.update(WLR_BACKENDS="headless", WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1")
         t0 = time.monotonic()
-        sway = self._spawn(["sway", "--config", config], "sway.log", env)
+        sway = self.spawn(["sway", "--config", config], "sway.log", env)
         env_file = os.path.join(self.runtime, "env")
-
-        def ready():
-            if sway.poll() is not None:
-                raise RuntimeError("sway exited with code %d (see sway.log)" % sway.returncode)
-            return os.path.exists(env_file) and glob.glob(
-                os.path.join(self.runtime, "sway-ipc.*.sock"))
-        wait_for(ready, 20, "sway to start")
+        self.wait_ready(sway, lambda: os.path.exists(env_file) and glob.glob(
+            os.path.join(self.runtime, "sway-ipc.*.sock")), "sway to start", 20)
         with open(env_file) as f:
             lines = f.read().split("\n")
         self.wayland_display = lines[0]
@@ -249,16 +155,9 @@ class Sway:
             raise RuntimeError("sway started without Xwayland (no DISPLAY)")
         self.ipc_path = glob.glob(os.path.join(self.runtime, "sway-ipc.*.sock"))[0]
 
-        vnc_socket = os.path.join(self.runtime, "vnc.sock")
-        wayvnc = self._spawn(["wayvnc", "--unix-socket", "--output", "HEADLESS-1", vnc_socket],
-                             "wayvnc.log")
-
-        def listening():
-            if wayvnc.poll() is not None:
-                raise RuntimeError("wayvnc exited with code %d (see wayvnc.log)"
-                                   % wayvnc.returncode)
-            return os.path.exists(vnc_socket)
-        wait_for(listening, 20, "wayvnc to listen")
+        wayvnc = self.spawn(["wayvnc", "--unix-socket", "--output", "HEADLESS-1",
+                             os.path.join(self.runtime, "vnc.sock")], "wayvnc.log")
+        vnc_socket = self.wait_socket(wayvnc, "vnc.sock", "wayvnc", 20)
         self.pointer = PointerClient(vnc_socket)
         expect_fb = (w * self.scale, h * self.scale)
         if (self.pointer.width, self.pointer.height) != expect_fb:
@@ -320,37 +219,6 @@ class Sway:
 
     # --------------------------------------------------------- the program
 
-    def launch(self, target, wayland=True, args=()):
-        """Starts the program as the desktop's user: natively on Wayland, or on
-        Xwayland (wayland=False). Returns a Program registered with the target,
-        so that the harness stops it whatever happens."""
-        # Where the user can run it, whatever the build folder's permissions
-        # (under its own name: the benchmark runs its floor client this way).
-        self.program_copy = os.path.join(self.runtime, os.path.basename(target.exe))
-        if not os.path.exists(self.program_copy):
-            shutil.copy2(target.exe, self.program_copy)
-            if os.geteuid() == 0:
-                os.chown(self.program_copy, self.user.pw_uid, self.user.pw_gid)
-        env = self.base_env()
-        env["SDL_AUDIODRIVER"] = "dummy"
-        if wayland:
-            env["SDL_VIDEODRIVER"] = "wayland"
-        else:
-            env.pop("WAYLAND_DISPLAY", None)
-            env.update(DISPLAY=self.x_display, SDL_VIDEODRIVER="x11")
-        env.update(target.extra_env)
-        argv = [self.program_copy] + list(args)
-        name = "%s-%d.log" % (target.log_label, len(target.programs) + 1)
-        out = open(os.path.join(self.work_dir, name), "wb")
-        try:
-            proc = processes.start(argv, env=env, stdin=subprocess.DEVNULL, stdout=out,
-                                   stderr=subprocess.STDOUT, cwd=self.runtime, **self._as_user())
-        finally:
-            out.close()
-        program = Program(proc, argv)
-        target.programs.append(program)
-        return program
-
     def find_window(self, program, timeout=40):
         """Waits for the program's visible window; returns its container id."""
         def probe():
@@ -370,7 +238,7 @@ class Sway:
         """The physical pixels of a logical rectangle of the output (grim)."""
         r = subprocess.run(["grim", "-t", "ppm", "-g", "%d,%d %dx%d" % (x, y, width, height), "-"],
                            env=self.base_env(), capture_output=True, timeout=20,
-                           **self._as_user())
+                           **self.as_user())
         if r.returncode != 0:
             raise RuntimeError("grim failed (%d): %s" % (r.returncode,
                                                          r.stderr.decode(errors="replace")))
@@ -390,6 +258,20 @@ class SwayDesktop:
         self.sway = sway
         self.scale = sway.scale
         self.root = None
+
+    def find_window(self, program, size=None):
+        """The program's window, moved to a whole-pixel place (its size is
+        checked by the scenario)."""
+        con = self.sway.find_window(program)
+        self.place(con)
+        return con
+
+    def title_bar(self, con_id):
+        """(ok, detail) for wait_for: sway's title bar above the window."""
+        v = self.sway.view(con_id) or {}
+        deco = v.get("deco_rect", {})
+        return (v.get("border") == "normal" and deco.get("height", 0) > 0,
+                "sway's title bar, %d px high" % deco.get("height", 0))
 
     def geometry(self, con_id):
         v = self.sway.view(con_id)

@@ -1,0 +1,95 @@
+"""A private D-Bus session bus for a compositor that is driven over D-Bus
+(mutter, kwin), and the harness's connection to it (GDBus, python3-gi).
+
+The bus runs as the desktop's user. When the harness runs as root, the bus
+also lets root in, since a session bus admits only its own user otherwise."""
+
+import os
+import time
+
+from .targets import Skip
+
+try:
+    from gi.repository import Gio, GLib
+except ImportError:  # the check that needs it is skipped
+    Gio = GLib = None
+
+CONFIG = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <include>/usr/share/dbus-1/session.conf</include>
+  %s
+</busconfig>
+"""
+
+
+def variant(signature, value):
+    return GLib.Variant(signature, value)
+
+
+class SessionBus:
+    def __init__(self, compositor):
+        if Gio is None:
+            raise Skip("Debian package not installed: python3-gi")
+        self.compositor = compositor
+        self.path = os.path.join(compositor.runtime, "bus")
+        self.address = "unix:path=" + self.path
+        self.conn = None
+
+    def start(self):
+        config = os.path.join(self.compositor.runtime, "bus.conf")
+        with open(config, "w") as f:
+            f.write(CONFIG % ('<policy context="default"><allow user="root"/></policy>'
+                              if os.geteuid() == 0 else ""))
+        self.compositor.chown_runtime()
+        proc = self.compositor.spawn(["dbus-daemon", "--config-file=" + config, "--nofork",
+                                      "--address=" + self.address], "dbus.log")
+        self.compositor.wait_socket(proc, "bus", "the session bus")
+        self.compositor.env_extra["DBUS_SESSION_BUS_ADDRESS"] = self.address
+        self.conn = Gio.DBusConnection.new_for_address_sync(
+            self.address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
+            Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+
+    def close(self):
+        if self.conn is not None:
+            self.conn.close_sync(None)
+            self.conn = None
+
+    def call(self, dest, path, iface, method, args=None, reply=None, fd=None):
+        """Calls a method; returns the reply's values as a tuple (unpacked).
+        With fd, the file descriptor goes along (its index is in args); the
+        call takes it over and closes it."""
+        reply_type = GLib.VariantType(reply) if reply else None
+        if fd is None:
+            result = self.conn.call_sync(dest, path, iface, method, args, reply_type,
+                                         Gio.DBusCallFlags.NONE, 20000, None)
+        else:
+            fds = Gio.UnixFDList.new_from_array([fd])
+            result, _ = self.conn.call_with_unix_fd_list_sync(
+                dest, path, iface, method, args, reply_type, Gio.DBusCallFlags.NONE, 20000,
+                fds, None)
+        return result.unpack() if result is not None else ()
+
+    def has_owner(self, name):
+        (owned,) = self.call("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                             "org.freedesktop.DBus", "NameHasOwner", variant("(s)", (name,)), "(b)")
+        return owned
+
+    def wait_signal(self, path, iface, member, start, timeout=20):
+        """Subscribes to a signal, calls start(), and waits for the signal;
+        returns its arguments (unpacked)."""
+        got = []
+        sub = self.conn.signal_subscribe(None, iface, member, path, None,
+                                         Gio.DBusSignalFlags.NONE,
+                                         lambda *a: got.append(a[5].unpack()))
+        try:
+            start()
+            context = GLib.MainContext.default()
+            deadline = time.monotonic() + timeout
+            while not got and time.monotonic() < deadline:
+                context.iteration(False) or time.sleep(0.01)
+        finally:
+            self.conn.signal_unsubscribe(sub)
+        if not got:
+            raise RuntimeError("no %s.%s from %s within %d s" % (iface, member, path, timeout))
+        return got[0]
