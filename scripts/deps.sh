@@ -15,16 +15,20 @@ desktop=()
 # bench: libxtst-dev and libxext-dev for the real-display benchmark's pacer
 # and floor program, python3-matplotlib for its chart, and wine64 with the
 # 64-bit MinGW for its Wine side on machines that run no 32-bit code.
+# Every Windows build draws the exe's icon from the SVG (librsvg2-bin's
+# rsvg-convert, icoutils' icotool); test: nsis makes the installer and
+# python3-pefile reads the exe's version resource back.
 case "$what" in
-  run) packages+=(g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick python3 python3-xlib
-                  x11-utils) ;;
-  test) packages+=(libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick
-                   python3 python3-xlib x11-utils clang libclang-rt-14-dev valgrind desktop-file-utils)
+  run) packages+=(g++-mingw-w64-i686 librsvg2-bin icoutils wine wine32:i386 xvfb xdotool
+                  imagemagick python3 python3-xlib x11-utils) ;;
+  test) packages+=(libgtest-dev g++-mingw-w64-i686 librsvg2-bin icoutils nsis python3-pefile wine
+                   wine32:i386 xvfb xdotool imagemagick python3 python3-xlib x11-utils clang
+                   libclang-rt-14-dev valgrind desktop-file-utils)
         desktop=(openbox sway xwayland wayvnc grim libfaketime x11-xserver-utils dpkg-dev lintian
                  libdecor-0-plugin-1-cairo) ;;
-  bench) packages+=(libbenchmark-dev libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool
-                    python3 python3-xlib x11-utils valgrind libxtst-dev libxext-dev
-                    python3-matplotlib wine64 g++-mingw-w64-x86-64) ;;
+  bench) packages+=(libbenchmark-dev libgtest-dev g++-mingw-w64-i686 librsvg2-bin icoutils wine
+                    wine32:i386 xvfb xdotool python3 python3-xlib x11-utils valgrind libxtst-dev
+                    libxext-dev python3-matplotlib wine64 g++-mingw-w64-x86-64) ;;
   web) packages=(cmake make python3 emscripten chromium chromium-driver python3-selenium
                  python3-websocket) ;;
   *) echo "usage: $0 run|test|bench|web" >&2; exit 2 ;;
