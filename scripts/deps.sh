@@ -16,21 +16,25 @@ desktop=()
 # bench: libxtst-dev and libxext-dev for the real-display benchmark's pacer
 # and floor program, python3-matplotlib for its chart, and wine64 with the
 # 64-bit MinGW for its Wine side on machines that run no 32-bit code; for its
-# Wayland side sway, xwayland, wayvnc and grim, and libwayland-dev,
-# libwayland-bin (wayland-scanner) and wayland-protocols for its floor client.
+# Wayland side sway, xwayland, wayvnc and grim, and libwayland-bin
+# (wayland-scanner) for its floor client. Every Windows build draws the exe's
+# icon from the SVG (librsvg2-bin's rsvg-convert, icoutils' icotool); test:
+# nsis makes the installer and python3-pefile reads the exe's version
+# resource back.
 case "$what" in
-  run) packages+=(g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick python3 python3-xlib
-                  x11-utils) ;;
-  test) packages+=(libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool imagemagick
-                   python3 python3-xlib x11-utils clang libclang-rt-14-dev valgrind desktop-file-utils)
+  run) packages+=(g++-mingw-w64-i686 librsvg2-bin icoutils wine wine32:i386 xvfb xdotool
+                  imagemagick python3 python3-xlib x11-utils) ;;
+  test) packages+=(libgtest-dev g++-mingw-w64-i686 librsvg2-bin icoutils nsis python3-pefile wine
+                   wine32:i386 xvfb xdotool imagemagick python3 python3-xlib x11-utils clang
+                   libclang-rt-14-dev valgrind desktop-file-utils)
         desktop=(openbox sway xwayland wayvnc grim libfaketime x11-xserver-utils dpkg-dev lintian
                  libdecor-0-plugin-1-cairo mutter dbus-daemon pipewire-bin wireplumber
                  gstreamer1.0-pipewire gstreamer1.0-tools gstreamer1.0-plugins-base python3-gi
                  kwin-wayland breeze weston) ;;
-  bench) packages+=(libbenchmark-dev libgtest-dev g++-mingw-w64-i686 wine wine32:i386 xvfb xdotool
-                    python3 python3-xlib x11-utils valgrind libxtst-dev libxext-dev
+  bench) packages+=(libbenchmark-dev libgtest-dev g++-mingw-w64-i686 librsvg2-bin icoutils wine
+                    wine32:i386 xvfb xdotool python3 python3-xlib x11-utils valgrind libxtst-dev
                     python3-matplotlib wine64 g++-mingw-w64-x86-64 sway xwayland wayvnc grim
-                    libwayland-dev libwayland-bin wayland-protocols) ;;
+                    libwayland-bin) ;;
   web) packages=(cmake make python3 emscripten chromium chromium-driver python3-selenium
                  python3-websocket) ;;
   *) echo "usage: $0 run|test|bench|web" >&2; exit 2 ;;

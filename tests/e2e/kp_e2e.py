@@ -32,6 +32,7 @@ from kpe2e.demo import demo_scenario, screenshot_scenario  # noqa: E402
 from kpe2e.desktop import DESKTOP_CHECKS, Context  # noqa: E402
 from kpe2e import desktop_wayland  # noqa: E402,F401  (registers the Wayland checks)
 from kpe2e import chaos  # noqa: E402,F401  (registers the chaos checks)
+from kpe2e import installer  # noqa: E402,F401  (registers the installer check)
 from kpe2e.session import Session  # noqa: E402
 from kpe2e.targets import Skip, make_target  # noqa: E402
 from kpe2e.throughput import measure as measure_throughput  # noqa: E402

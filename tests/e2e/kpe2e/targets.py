@@ -204,8 +204,9 @@ class WineTarget(Target):
 
     def env(self):
         env = dict(os.environ, DISPLAY=self.display, WINEPREFIX=self.prefix, WINEDEBUG="-all",
-                   # No Mono or Gecko installer dialogs.
-                   WINEDLLOVERRIDES="mscoree,mshtml=")
+                   # No Mono or Gecko installer dialogs, and no menu entries
+                   # in the user's home for the shortcuts that installers make.
+                   WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=")
         env.pop("WAYLAND_DISPLAY", None)
         return env
 
@@ -236,13 +237,13 @@ class WineTarget(Target):
         if not ready:
             self.log("initialising the Wine prefix %s (%s), once" % (self.prefix, version))
             t0 = time.monotonic()
-            self._run_tool([self.wine, "wineboot", "-i"], timeout=240)
-            self._run_tool(["wineserver", "-w"], timeout=120)
+            self.run_tool([self.wine, "wineboot", "-i"], timeout=240)
+            self.run_tool(["wineserver", "-w"], timeout=120)
             with open(stamp, "w") as f:
                 f.write(version + "\n")
             self.log("prefix ready after %.1f s" % (time.monotonic() - t0))
 
-    def _run_tool(self, argv, timeout):
+    def run_tool(self, argv, timeout):
         out = open(os.path.join(self.work_dir, "wine-setup.log"), "ab")
         try:
             proc = processes.start(argv, env=self.env(), stdin=subprocess.DEVNULL, stdout=out,
