@@ -49,22 +49,24 @@ void HostExposed(HWND hwnd, const RECT &rect)
         Invalidate(*w, &rect, true);
 }
 
-void HostResized(HWND hwnd, int clientWidth, int clientHeight)
+SIZE HostResized(HWND hwnd, int clientWidth, int clientHeight)
 {
     Window *w = FromHandle(hwnd);
-    if (w == nullptr || w->state == ShowState::Minimized)
-        return;
-    int oldWidth = w->clientWidth, oldHeight = w->clientHeight;
-    if (clientWidth == oldWidth && clientHeight == oldHeight)
-        return;
+    if (w == nullptr)
+        return SIZE{0, 0};
+    const SIZE size = HeldClientSize(*w, clientWidth, clientHeight);
+    const int oldWidth = w->clientWidth, oldHeight = w->clientHeight;
+    if (w->state == ShowState::Minimized || (size.cx == oldWidth && size.cy == oldHeight))
+        return SIZE{oldWidth, oldHeight};
     const RECT client = ClientRectIn(*w, w->windowRect);
     w->windowRect = WindowRectAround(
-        *w, RECT{client.left, client.top, client.left + clientWidth, client.top + clientHeight});
+        *w, RECT{client.left, client.top, client.left + size.cx, client.top + size.cy});
     if (w->state == ShowState::Normal)
         w->normalRect = w->windowRect;
-    ApplyClientSize(*w, clientWidth, clientHeight, SizeTypeOf(w->state));
+    ApplyClientSize(*w, size.cx, size.cy, SizeTypeOf(w->state));
     if ((w = FromHandle(hwnd)) != nullptr)
         InvalidateAfterResize(*w, oldWidth, oldHeight);
+    return size;
 }
 
 void HostMinimized(HWND hwnd)
@@ -74,16 +76,26 @@ void HostMinimized(HWND hwnd)
         ChangeState(hwnd, ShowState::Minimized, 0, 0, false);
 }
 
-void HostRestored(HWND hwnd, int clientWidth, int clientHeight)
+namespace {
+
+SIZE ClientSizeAfter(HWND hwnd)
 {
-    if (FromHandle(hwnd))
-        ChangeState(hwnd, ShowState::Normal, clientWidth, clientHeight, false);
+    const Window *w = FromHandle(hwnd);
+    return w ? SIZE{w->clientWidth, w->clientHeight} : SIZE{0, 0};
 }
 
-void HostMaximized(HWND hwnd, int clientWidth, int clientHeight)
+}  // namespace
+
+SIZE HostRestored(HWND hwnd, int clientWidth, int clientHeight)
 {
-    if (FromHandle(hwnd))
-        ChangeState(hwnd, ShowState::Maximized, clientWidth, clientHeight, false);
+    ChangeState(hwnd, ShowState::Normal, clientWidth, clientHeight, false);
+    return ClientSizeAfter(hwnd);
+}
+
+SIZE HostMaximized(HWND hwnd, int clientWidth, int clientHeight)
+{
+    ChangeState(hwnd, ShowState::Maximized, clientWidth, clientHeight, false);
+    return ClientSizeAfter(hwnd);
 }
 
 void HostCloseRequested(HWND hwnd)
@@ -102,6 +114,12 @@ SIZE HostMaximizedClientSize(HWND hwnd)
 {
     Window *w = FromHandle(hwnd);
     return w ? MaximizedClientSize(*w) : SIZE{0, 0};
+}
+
+SIZE HostMaxClientSize(HWND hwnd)
+{
+    Window *w = FromHandle(hwnd);
+    return w ? MaxClientSize(*w) : SIZE{0, 0};
 }
 
 RECT HostFrame(HWND hwnd)

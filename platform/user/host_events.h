@@ -22,14 +22,17 @@ void HostMouseButton(HWND hwnd, UINT message, int x, int y, WPARAM keys);
 // Part of the client area lost its pixels (uncovered): invalidate with erase.
 void HostExposed(HWND hwnd, const RECT &rect);
 
-// The user resized the window to a client size (the host's surface already
-// has that size); newly exposed strips are invalidated with erase.
-void HostResized(HWND hwnd, int clientWidth, int clientHeight);
+// The user resized the window to a client size; newly exposed strips are
+// invalidated with erase. USER holds the size to what a window can be
+// (MaxClientSize in window.h) and returns the client size the window took,
+// which the host shows; (0, 0) for a dead window.
+SIZE HostResized(HWND hwnd, int clientWidth, int clientHeight);
 
 void HostMinimized(HWND hwnd);
-// Restored or maximized, with the client size it now has.
-void HostRestored(HWND hwnd, int clientWidth, int clientHeight);
-void HostMaximized(HWND hwnd, int clientWidth, int clientHeight);
+// Restored or maximized, with the client size it now has; returns the size
+// the window took, as HostResized does.
+SIZE HostRestored(HWND hwnd, int clientWidth, int clientHeight);
+SIZE HostMaximized(HWND hwnd, int clientWidth, int clientHeight);
 
 // The window manager asked the window to close (close button, Alt+F4).
 void HostCloseRequested(HWND hwnd);
@@ -39,6 +42,8 @@ void HostCloseRequested(HWND hwnd);
 // work area; (0, 0) for a dead window.
 SIZE HostNormalClientSize(HWND hwnd);
 SIZE HostMaximizedClientSize(HWND hwnd);
+// The largest client area hwnd can have (for the window system's limits).
+SIZE HostMaxClientSize(HWND hwnd);
 // The frame around hwnd's client area: the window rectangle of an empty
 // client area at the origin (left and top negative).
 RECT HostFrame(HWND hwnd);

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace kp::user {
 
@@ -114,6 +115,29 @@ void ScreenSize(int *width, int *height)
     *height = 0;
     if (host::Host *host = host::CurrentHost())
         host->ScreenSize(width, height);
+}
+
+SIZE MaxTrackSize()
+{
+    int width, height;
+    ScreenSize(&width, &height);
+    const int extra = 4 + 2 * (kFrameWidth + kPaddedBorder);
+    return SIZE{width + extra, height + extra};
+}
+
+SIZE MaxClientSize(const Window &w)
+{
+    const bool held = (w.style & WS_THICKFRAME) || !(w.style & (WS_POPUP | WS_CHILD));
+    if (!held)
+        return SIZE{INT32_MAX, INT32_MAX};
+    const SIZE track = MaxTrackSize();
+    return ClientSizeOf(w, RECT{0, 0, track.cx, track.cy});
+}
+
+SIZE HeldClientSize(const Window &w, int width, int height)
+{
+    const SIZE most = MaxClientSize(w);
+    return SIZE{std::clamp<LONG>(width, 0, most.cx), std::clamp<LONG>(height, 0, most.cy)};
 }
 
 RECT WindowRectAround(const Window &w, const RECT &client)
@@ -249,6 +273,10 @@ int WINAPI GetSystemMetrics(int index)
         return kPaddedBorder;
     case SM_CYCAPTION:
         return kCaptionHeight;
+    case SM_CXMAXTRACK:
+        return MaxTrackSize().cx;
+    case SM_CYMAXTRACK:
+        return MaxTrackSize().cy;
     default:
         return 0;
     }

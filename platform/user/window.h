@@ -71,6 +71,17 @@ void ResetDefaultPlacement();
 
 void ScreenSize(int *width, int *height);
 
+// The largest a window that the user can size (WS_THICKFRAME) or an
+// overlapped window can be, as on Windows (SM_CXMAXTRACK, SM_CYMAXTRACK):
+// the screen and a little more. Sizes asked of such a window, by the program
+// or by the window system, are held to it, so a window's pixels never cost
+// more than the screen can show.
+SIZE MaxTrackSize();
+// The largest client area w can have (no limit where its size is not held).
+SIZE MaxClientSize(const Window &w);
+// A client size held to MaxClientSize, never negative.
+SIZE HeldClientSize(const Window &w, int width, int height);
+
 // The frame: the window rectangle around a client rectangle and the client
 // rectangle inside a window rectangle (both in screen coordinates), for w's
 // style, and the client size of a window rectangle (never negative).

@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 
+#include "../gdi/rects.h"
 #include "paint.h"
 
 namespace kp::user {
@@ -74,6 +76,9 @@ bool ChangeState(HWND hwnd, ShowState state, int clientWidth, int clientHeight, 
     int oldWidth = w->clientWidth, oldHeight = w->clientHeight;
     if (old == ShowState::Normal)
         w->normalRect = w->windowRect;
+    const SIZE held = HeldClientSize(*w, clientWidth, clientHeight);
+    clientWidth = held.cx;
+    clientHeight = held.cy;
 
     switch (state) {
     case ShowState::Minimized:
@@ -116,6 +121,17 @@ bool ChangeState(HWND hwnd, ShowState state, int clientWidth, int clientHeight, 
         InvalidateAfterResize(*w, oldWidth, oldHeight);
     }
     return true;
+}
+
+RECT HeldWindowRect(const Window &w, const RECT &rect)
+{
+    const SIZE size = ClientSizeOf(w, rect);
+    const SIZE held = HeldClientSize(w, size.cx, size.cy);
+    if (held.cx == size.cx && held.cy == size.cy)
+        return rect;
+    const RECT client = ClientRectIn(w, rect);
+    return WindowRectAround(
+        w, RECT{client.left, client.top, client.left + held.cx, client.top + held.cy});
 }
 
 SIZE NormalClientSize(const Window &w)
@@ -231,8 +247,8 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int 
         next.top = y;
     }
     if (!(flags & SWP_NOSIZE)) {
-        next.right = next.left + cx;
-        next.bottom = next.top + cy;
+        next = HeldWindowRect(
+            *w, kp::ClampedRect(next.left, next.top, 1ll * next.left + cx, 1ll * next.top + cy));
     }
     target = next;
 

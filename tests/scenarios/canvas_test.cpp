@@ -153,8 +153,10 @@ TEST_F(CanvasTest, CanvasHasTheScreenSizeAndClipsWhatFallsOutside)
 {
     Launch(1280, 1024);
     CanvasModel model(1280, 1024);
-    // A window larger than the screen: the canvas stops at the screen's
-    // size; beyond it the window shows its white background.
+    // A window larger than the canvas (the screen's resolution was raised
+    // after start-up): the canvas stops at the screen's size it was made
+    // at; beyond it the window shows its white background.
+    host.SetScreenSize(1700, 1300);
     ResizeTo(1600, 1200);
     Press(1200, 50);
     Move(1500, 50);    // across the right edge of the canvas
@@ -222,13 +224,16 @@ TEST_F(CanvasTest, HugeAndEmptyWindowsAreHarmless)
     Launch();
     CanvasModel model(1920, 1080);
     DrawZigzag(model);
-    const int sizes[][2] = {{0, 0}, {4000, 3000}, {1, 1}, {0, 461}, {584, 0}, {584, 461}};
+    // Asked size, and the client it gets: never larger than the 1920 x 1080
+    // screen and the window's frame allow.
+    const int sizes[][4] = {{0, 0, 0, 0},     {4000, 3000, 1924, 1061}, {1, 1, 1, 1},
+                            {0, 461, 0, 461}, {584, 0, 584, 0},         {584, 461, 584, 461}};
     for (const auto &s : sizes) {
         SCOPED_TRACE(testing::Message() << s[0] << "x" << s[1]);
         ResizeTo(s[0], s[1]);
         kp::host::Image image = Pixels();
-        EXPECT_EQ(image.width, s[0]);
-        EXPECT_EQ(image.height, s[1]);
+        EXPECT_EQ(image.width, s[2]);
+        EXPECT_EQ(image.height, s[3]);
         EXPECT_TRUE(ShowsCanvas(image, model));
     }
     EXPECT_TRUE(ShowsCanvas(Pixels(), model));

@@ -75,17 +75,18 @@ TEST_F(StrokeTest, DrawingMovesRepaintWithoutErasingTheBackground)
 {
     // Where the client reaches beyond the canvas the copy brings nothing, so
     // there an erase would show: a mark left there must survive the repaint.
-    host.SetScreenSize(1920, 1080);  // the canvas keeps its size anyway
+    // The 1920-pixel canvas is the screen's width; a window can be a little
+    // wider than the screen (its client 1924 pixels at most).
     host.Resize(hwnd, 2000, 400);
     ASSERT_TRUE(host.WaitIdle());
     const uint32_t mark = 0x00FACADE;
-    host.Scribble(hwnd, RECT{1950, 100, 1960, 110}, mark);
+    host.Scribble(hwnd, RECT{1921, 100, 1924, 110}, mark);
     Press(10, 10);
     host.ClearPresents();
     Move(30, 20);
     EXPECT_EQ(host.PresentCount(), 1);
     kp::host::Image image = Pixels();
-    EXPECT_EQ(image.At(1955, 105), mark) << "the move's repaint erased the background";
+    EXPECT_EQ(image.At(1922, 105), mark) << "the move's repaint erased the background";
     EXPECT_EQ(image.At(10, 10), kBlack);
     CloseAndCheck();
 }
@@ -218,10 +219,11 @@ TEST_F(StrokeTest, AFastDragDrawsEverySegmentAndPaintsOnceForAll)
 TEST_F(StrokeTest, CoordinatesAreUnsignedSixteenBitValues)
 {
     // A window and a screen wider than 32767 pixels: a sign-extending reader
-    // would see these x as negative and draw nothing.
+    // would see these x as negative and draw nothing. (The screen is tall
+    // enough for a client 20 pixels high.)
     host.RequestClose(hwnd);
     ASSERT_EQ(host.Join(), 0);
-    Launch(40000, 20);
+    Launch(40000, 40);
     host.Resize(hwnd, 40000, 20);
     ASSERT_TRUE(host.WaitIdle());
     CanvasModel wide(40000, 20);

@@ -73,7 +73,9 @@ long PeakRssKb()
 }
 
 // A very wide client turned very tall needs room for the new size only, not
-// for the widest by the tallest (which would be 17 GB here).
+// for the widest by the tallest (which would be 17 GB here); and no window is
+// larger than the screen (1920 x 1080) and its frame, which holds a client to
+// 1924 x 1061.
 TEST_F(HeadlessHostTest, WideThenTallResizeKeepsTheCornerWithoutHugeBuffers)
 {
     const long peakBefore = PeakRssKb();
@@ -83,14 +85,14 @@ TEST_F(HeadlessHostTest, WideThenTallResizeKeepsTheCornerWithoutHugeBuffers)
     SetPixel(dc, 5, 5, RGB(1, 2, 3));
     ReleaseDC(hwnd, dc);
     const struct {
-        int width, height;
-    } steps[] = {{65535, 16}, {16, 65535}, {200, 100}};
+        int width, height, heldWidth, heldHeight;
+    } steps[] = {{65535, 16, 1924, 16}, {16, 65535, 16, 1061}, {200, 100, 200, 100}};
     for (const auto &s : steps) {
         host.Resize(hwnd, s.width, s.height);
         DeliverInbox();
         Image image = host.Pixels(hwnd);
-        ASSERT_EQ(image.width, s.width);
-        ASSERT_EQ(image.height, s.height);
+        ASSERT_EQ(image.width, s.heldWidth);
+        ASSERT_EQ(image.height, s.heldHeight);
         EXPECT_EQ(image.At(5, 5), 0x00010203u) << s.width << "x" << s.height;
     }
     // Each size holds at most 4 MiB of pixels, and the copies read back too.

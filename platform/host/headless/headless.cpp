@@ -314,6 +314,7 @@ void HeadlessHost::DeliverPlacement(const Event &e)
 {
     const SIZE normal = kp::user::HostNormalClientSize(e.hwnd);
     const SIZE maximized = kp::user::HostMaximizedClientSize(e.hwnd);
+    const SIZE most = kp::user::HostMaxClientSize(e.hwnd);
     std::unique_lock<std::mutex> lock(mutex_);
     HeadlessWindow *w = FindLocked(e.hwnd);
     const ShowState old = w ? w->state : ShowState::Hidden;
@@ -346,10 +347,10 @@ void HeadlessHost::DeliverPlacement(const Event &e)
         lock.unlock();
         kp::user::HostMaximized(e.hwnd, maximized.cx, maximized.cy);
         return;
-    default:  // Resize
+    default:  // Resize, to what the window can be
         if (old == ShowState::Minimized)
             return;
-        SetClientSize(*w, e.x, e.y);
+        SetClientSize(*w, std::min<LONG>(e.x, most.cx), std::min<LONG>(e.y, most.cy));
         lock.unlock();
         kp::user::HostResized(e.hwnd, std::max(e.x, 0), std::max(e.y, 0));
         return;

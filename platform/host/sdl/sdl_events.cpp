@@ -8,6 +8,17 @@
 
 namespace kp::host {
 
+namespace {
+
+// The client size USER took (a window is never larger than the screen and
+// its frame, whatever the window system says): what the window shows.
+void Took(SdlWindow &w, SIZE size)
+{
+    w.SetClientSize(size.cx, size.cy);
+}
+
+}  // namespace
+
 bool SdlHost::HandleWindowEvent(const HostEvent &e)
 {
     SdlWindow *w = FindWindow(e.window);
@@ -18,7 +29,7 @@ bool SdlHost::HandleWindowEvent(const HostEvent &e)
     case SDL_WINDOWEVENT_SIZE_CHANGED:
         if (w->state == ShowState::Minimized || !FollowSize(*w))
             return false;
-        kp::user::HostResized(hwnd, w->width, w->height);
+        Took(*w, kp::user::HostResized(hwnd, w->width, w->height));
         return true;
     case SDL_WINDOWEVENT_MINIMIZED:
         if (w->state == ShowState::Minimized)
@@ -32,7 +43,7 @@ bool SdlHost::HandleWindowEvent(const HostEvent &e)
             return false;
         w->state = ShowState::Maximized;
         w->maximizeRequested = true;
-        kp::user::HostMaximized(hwnd, w->width, w->height);
+        Took(*w, kp::user::HostMaximized(hwnd, w->width, w->height));
         return true;
     }
     case SDL_WINDOWEVENT_RESTORED: {
@@ -41,11 +52,11 @@ bool SdlHost::HandleWindowEvent(const HostEvent &e)
         if (w->state == ShowState::Normal) {
             if (!resized)
                 return false;
-            kp::user::HostResized(hwnd, w->width, w->height);
+            Took(*w, kp::user::HostResized(hwnd, w->width, w->height));
             return true;
         }
         w->state = ShowState::Normal;
-        kp::user::HostRestored(hwnd, w->width, w->height);
+        Took(*w, kp::user::HostRestored(hwnd, w->width, w->height));
         return true;
     }
     case SDL_WINDOWEVENT_CLOSE:

@@ -87,6 +87,10 @@ X11ImagePresenter::X11ImagePresenter(Display *display, ::Window window, Visual *
       canShare_(XShmQueryExtension(display) == True)
 {
     gc_ = XCreateGC(display, window, 0, nullptr);
+    // What the window shows where it has no client pixels (the part of a
+    // window larger than USER lets a client be) is the class brush's white;
+    // the server puts it there before the program paints an exposed area.
+    XSetWindowBackground(display, window, converter_.Convert(0x00FFFFFFu));
 }
 
 X11ImagePresenter::~X11ImagePresenter()

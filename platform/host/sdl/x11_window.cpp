@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "../../user/host_events.h"
 #include "display_scale.h"
 #include "sdl_host.h"
 #include "x11_errors.h"
@@ -106,6 +107,10 @@ bool SdlHost::SetUpX11Window(SdlWindow &w)
     unsigned char none[XIMaskLen(XI_LASTEVENT)] = {};
     XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof none), none};
     XISelectEvents(display, w.xwindow, &mask, 1);
+    // Window managers keep the window within what USER lets it be.
+    const SIZE most = kp::user::HostMaxClientSize(w.hwnd);
+    SDL_SetWindowMaximumSize(w.window, DeviceLength(int(most.cx), scale_),
+                             DeviceLength(int(most.cy), scale_));
     LeavePlacementToWindowManager(display, w.xwindow, w.window);
 
     char reason[512];

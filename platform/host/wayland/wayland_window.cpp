@@ -110,6 +110,8 @@ void WaylandHost::Decorate(WaylandWindow &w)
     libdecor_frame_set_title(w.frame, w.title.c_str());
     libdecor_frame_set_app_id(w.frame, kAppId);
     libdecor_frame_set_min_content_size(w.frame, 1, 1);
+    const SIZE most = kp::user::HostMaxClientSize(w.hwnd);
+    libdecor_frame_set_max_content_size(w.frame, int(most.cx), int(most.cy));
 }
 
 HostWindow *WaylandHost::CreateHostWindow(HWND hwnd, const char *title, gdi::WindowSurface *surface,
@@ -158,6 +160,10 @@ void WaylandHost::Configure(WaylandWindow &w, libdecor_configuration *configurat
         width = size.cx > 0 ? int(size.cx) : w.width;
         height = size.cy > 0 ? int(size.cy) : w.height;
     }
+    // Never larger than USER lets a window be (the screen and its frame).
+    const SIZE most = kp::user::HostMaxClientSize(w.hwnd);
+    width = std::min<int>(width, int(most.cx));
+    height = std::min<int>(height, int(most.cy));
     libdecor_state *committed = libdecor_state_new(width, height);
     libdecor_frame_commit(w.frame, committed, configuration);
     libdecor_state_free(committed);
@@ -181,17 +187,19 @@ bool WaylandHost::DeliverConfigure(WaylandWindow &w, const HostEvent &e)
         return false;
     const bool resized = e.x != w.width || e.y != w.height;
     w.SetClientSize(e.x, e.y);
+    SIZE took;
     if (maximized && old != ShowState::Maximized) {
         w.state = ShowState::Maximized;
-        kp::user::HostMaximized(w.hwnd, w.width, w.height);
+        took = kp::user::HostMaximized(w.hwnd, w.width, w.height);
     } else if (!maximized && old != ShowState::Normal) {
         w.state = ShowState::Normal;
-        kp::user::HostRestored(w.hwnd, w.width, w.height);
+        took = kp::user::HostRestored(w.hwnd, w.width, w.height);
     } else if (resized) {
-        kp::user::HostResized(w.hwnd, w.width, w.height);
+        took = kp::user::HostResized(w.hwnd, w.width, w.height);
     } else {
         return false;
     }
+    w.SetClientSize(took.cx, took.cy);
     return true;
 }
 

@@ -230,9 +230,9 @@ bool WebHost::Resize(WebWindow &w, int width, int height)
     height = std::max(height, 0);
     if (w.state != ShowState::Normal || (width == w.width && height == w.height))
         return false;
-    SetClientSize(w, width, height);
+    const SIZE took = kp::user::HostResized(w.hwnd, width, height);
+    SetClientSize(w, took.cx, took.cy);
     Layout(w);
-    kp::user::HostResized(w.hwnd, w.width, w.height);
     return true;
 }
 
