@@ -98,8 +98,10 @@ bool WindowSurface::Resize(int width, int height)
                   (static_cast<unsigned long long>(SIZE_MAX) / sizeof(uint32_t)) &&
               MoveToOwn(width, height);
     if (!ok) {
-        FreeOwn();
-        LosePixels();
+        // No memory for the new size: the pixels it has stay, as much of
+        // them as the new size holds.
+        width_ = std::min(width_, width);
+        height_ = std::min(height_, height);
     }
     damage_.ClipTo(width_, height_);
     copies_.Clip(width_, height_);

@@ -38,8 +38,9 @@ class WindowSurface {
     // Gives the surface a new size (negative sizes count as 0), keeping the
     // pixels inside both the old and the new size; the rest holds the lost
     // pixel. The surface then lives in memory of its own. False when that
-    // memory cannot be had: the surface is then empty (0 x 0) and nothing
-    // drawn on it shows until a later size can be had.
+    // memory cannot be had: the surface then keeps the pixels it has, as
+    // much of them as the new size holds (smaller than asked for), and a
+    // later call can try again.
     bool Resize(int width, int height);
 
     // Display memory: width x height pixels of 0x00RRGGBB (the top byte

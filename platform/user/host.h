@@ -48,6 +48,16 @@ class Host {
     // USER. With wait, blocks until at least one event has been delivered.
     virtual void PumpEvents(bool wait) = 0;
 
+    // USER could not have memory for a window's client pixels at width x
+    // height: the window keeps the pixels it had and shows what fits of
+    // them (the rest is the class brush's white), and USER tries again as
+    // the window is painted. The host says so where the user can hear it.
+    virtual void PixelShortage(int width, int height)
+    {
+        (void)width;
+        (void)height;
+    }
+
     // Why the host cannot show the program at all (no display it can open,
     // no window or window surface it can make), or null. Start-up reports it
     // and ends the process with exit code 1.

@@ -11,6 +11,7 @@
 #include "../gdi/rects.h"
 #include "class.h"
 #include "window.h"
+#include "window_pos.h"
 
 namespace kp::user {
 
@@ -19,6 +20,9 @@ void Invalidate(Window &w, const RECT *r, bool erase)
     // Hidden windows keep no update region: showing one invalidates it whole.
     if (!w.visible)
         return;
+    // A window short of pixels tries again whenever it is to be painted.
+    if (w.shortOfPixels)
+        FitSurface(w);
     RECT client = ClientRectOf(w);
     RECT area = r ? Intersection(*r, client) : client;
     if (Empty(area))

@@ -46,7 +46,10 @@ struct Window {
     RECT normalRect = {};                             // the window rectangle to restore to
     int clientWidth = 0;
     int clientHeight = 0;
-    gdi::WindowSurface surface;  // the client pixels, always clientWidth x clientHeight
+    // The client pixels: clientWidth x clientHeight, or less while memory for
+    // them is short (shortOfPixels).
+    gdi::WindowSurface surface;
+    bool shortOfPixels = false;
     gdi::RectSet update;         // the update region
     bool erasePending = false;
 };

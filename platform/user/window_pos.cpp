@@ -59,11 +59,30 @@ bool ConsumeShowDefault()
     return used;
 }
 
+bool FitSurface(Window &w)
+{
+    const int width = w.surface.Width(), height = w.surface.Height();
+    if (width == w.clientWidth && height == w.clientHeight)
+        return true;
+    if (!w.surface.Resize(w.clientWidth, w.clientHeight)) {
+        w.shortOfPixels = true;
+        if (host::Host *host = host::CurrentHost())
+            host->PixelShortage(w.clientWidth, w.clientHeight);
+        return false;
+    }
+    if (w.shortOfPixels) {
+        // What had to be left out is there now, and is painted.
+        w.shortOfPixels = false;
+        InvalidateAfterResize(w, width, height);
+    }
+    return true;
+}
+
 void ApplyClientSize(Window &w, int width, int height, WPARAM sizeType)
 {
     w.clientWidth = std::max(width, 0);
     w.clientHeight = std::max(height, 0);
-    w.surface.Resize(w.clientWidth, w.clientHeight);
+    FitSurface(w);
     SendMessageA(w.handle, WM_SIZE, sizeType, MAKELPARAM(w.clientWidth, w.clientHeight));
 }
 

@@ -9,6 +9,11 @@ namespace kp::user {
 // WM_SIZE's wParam for a placement.
 WPARAM SizeTypeOf(host::ShowState state);
 
+// The surface takes the client's size; where memory for it is short it keeps
+// what it has and the host is told. False while short. After a shortage the
+// part that was left out is invalidated.
+bool FitSurface(Window &w);
+
 // Records a new client size (the surface follows) and sends WM_SIZE with
 // sizeType.
 void ApplyClientSize(Window &w, int width, int height, WPARAM sizeType);

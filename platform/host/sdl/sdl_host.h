@@ -26,6 +26,7 @@
 #include "../../user/host.h"
 #include "../event_queue.h"
 #include "../host_window.h"
+#include "../shortage.h"
 
 namespace kp::host {
 
@@ -53,6 +54,7 @@ class SdlHost final : public Host {
     void ResizeHostWindow(HostWindow *window, int clientWidth, int clientHeight) override;
     void PumpEvents(bool wait) override;
     const char *Failure() const override { return failure_[0] != '\0' ? failure_ : nullptr; }
+    void PixelShortage(int width, int height) override { SayShortage(width, height); }
 
   private:
     // sdl_host.cpp

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "../shortage.h"
 #include "x11_errors.h"
 
 namespace kp::host {
@@ -239,7 +240,8 @@ void X11ImagePresenter::Present()
         return;
     }
     if ((image_ == nullptr || width != width_ || height != height_) && !Remake(width, height)) {
-        surface_->ClearDamage();  // no memory for the image: nothing shows
+        surface_->ClearDamage();  // no memory for the image: the window stays white
+        SayShortage(width * scale_, height * scale_);
         return;
     }
     Settle();

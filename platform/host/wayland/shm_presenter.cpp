@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "../shortage.h"
+
 namespace kp::host {
 
 namespace {
@@ -139,7 +141,13 @@ ShmPresenter::Buffer *ShmPresenter::FreeBuffer(int width, int height)
     for (Buffer &b : buffers_)
         if (b.busy && (b.width != width || b.height != height))
             b.doomed = true;
-    return spare != nullptr && Make(*spare, width, height) ? spare : nullptr;
+    if (spare == nullptr)
+        return nullptr;
+    if (!Make(*spare, width, height)) {
+        SayShortage(width, height);
+        return nullptr;
+    }
+    return spare;
 }
 
 // Writes the logical rectangle r of the surface into b.

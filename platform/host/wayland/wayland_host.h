@@ -29,6 +29,7 @@
 #include "../../user/host.h"
 #include "../event_queue.h"
 #include "../host_window.h"
+#include "../shortage.h"
 #include "shm_presenter.h"
 
 struct libdecor;
@@ -99,6 +100,7 @@ class WaylandHost final : public Host {
     void ResizeHostWindow(HostWindow *window, int clientWidth, int clientHeight) override;
     void PumpEvents(bool wait) override;
     const char *Failure() const override { return failure_[0] != '\0' ? failure_ : nullptr; }
+    void PixelShortage(int width, int height) override { SayShortage(width, height); }
 
     // ---- For the listeners --------------------------------------------------
     void AddGlobal(uint32_t name, const char *interface, uint32_t version);

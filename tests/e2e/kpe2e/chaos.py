@@ -21,12 +21,28 @@ under a name starting with chaos_ (ctest label chaos).
   and one line on stderr.
 - stale_wayland_display: WAYLAND_DISPLAY names a compositor that is not
   there, DISPLAY a working X server: the program runs on X11 and says
-  nothing."""
+  nothing.
+- huge_configures: a synthetic ConfigureNotify of 65535 x 65535 from
+  another client, then a real 30000 x 30000: strokes keep showing, and the
+  peak memory stays within what the window needs at the screen's size plus
+  16 MiB.
+- end_signals: SIGTERM and SIGINT end the program within a second, whether
+  its display never answers (killed by the signal) or its window is up (a
+  close: exit code 0).
+- memory_shortage: 64 MiB of address space on a 3840 x 2160 screen: the
+  window made as large as the screen cannot have its pixels; one line on
+  stderr says so, what fits is shown and the rest is white, drawing goes on,
+  and back at its size the picture is whole again."""
 
 import os
+import signal
+import socket
 import subprocess
 import tempfile
 import time
+
+from Xlib import X
+from Xlib.protocol import event
 
 from Xlib.ext import randr
 
@@ -360,3 +376,152 @@ def chaos_stale_wayland_display(ctx):
                 return "ran on X11, drew, printed nothing, exit code 0"
             finally:
                 finish(ctx, app)
+
+
+# ---------------------------------------------------------- huge configures
+
+def _peak(app):
+    return rss(app.program)[1]
+
+
+@desktop_check("chaos_huge_configures")
+def chaos_huge_configures(ctx):
+    """What the program needs with its window as large as the screen, then a
+    synthetic ConfigureNotify of 65535 x 65535 sent by another client
+    (XSendEvent: the window itself keeps its size) and a real XConfigureWindow
+    to 30000 x 30000: a stroke shows at once after each, and the peak
+    resident memory stays within the screen-sized need plus 16 MiB."""
+    with x_session(ctx) as session:
+        app = session.launch()
+        try:
+            canvas = ExpectedCanvas()
+            size = app.client_size()
+            app.window.configure(x=0, y=0)  # the whole client on the screen at every size
+            app.resize_client(1280, 1024)
+            app.draw_stroke(canvas, [(900, 900), (1200, 1000)], BLACK_PEN)
+            need = _peak(app)
+            app.resize_client(*size)
+            app.draw_stroke(canvas, [(20, 20), (80, 40)], BLACK_PEN)
+            fake = event.ConfigureNotify(window=app.window, event=app.window, x=0, y=0,
+                                         width=65535, height=65535, border_width=0,
+                                         above_sibling=X.NONE, override=0)
+            app.window.send_event(fake, event_mask=X.StructureNotifyMask)
+            session.x.d.sync()
+            app.draw_stroke(canvas, [(100, 20), (160, 60)], BLACK_PEN)
+            app.resize_client(30000, 30000)
+            app.draw_stroke(canvas, [(200, 20), (1100, 900)], BLACK_PEN)
+            peak = _peak(app)
+            expect(peak <= need + 16 * MIB, "peak memory %.1f MiB, more than the %.1f MiB the "
+                   "screen-sized window needed plus 16 MiB" % (peak / MIB, need / MIB))
+            code = app.close()
+            expect(code == 0, "exit code %s after the close, expected 0" % code)
+            return "strokes shown after 65535 x 65535 (synthetic) and 30000 x 30000 (real); " \
+                   "peak memory %.1f MiB, screen-sized %.1f MiB; exit code 0" % (
+                       peak / MIB, need / MIB)
+        finally:
+            finish(ctx, app)
+
+
+# --------------------------------------------------------------- signals
+
+def _silent_display():
+    """A listening socket that never answers (a dead ssh -X tunnel), as an X
+    display ":N" and as a Wayland display path; closed by the caller."""
+    os.makedirs("/tmp/.X11-unix", exist_ok=True)
+    for n in range(120, 200):
+        path = "/tmp/.X11-unix/X%d" % n
+        if not os.path.exists(path) and not os.path.exists("/tmp/.X%d-lock" % n):
+            listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+            listener.bind(path)
+            listener.listen(8)
+            return listener, path, ":%d" % n
+    raise RuntimeError("no free X display number between 120 and 199")
+
+
+def _ends_within_a_second(proc, sig):
+    proc.send_signal(sig)
+    t0 = time.monotonic()
+    try:
+        code = proc.wait(1.0)
+    except subprocess.TimeoutExpired:
+        raise AssertionError("still running 1 s after %s" % signal.Signals(sig).name)
+    return code, time.monotonic() - t0
+
+
+@desktop_check("chaos_end_signals")
+def chaos_end_signals(ctx):
+    """SIGTERM and SIGINT end the program within a second: while it waits for
+    a display that accepted its connection and never answers (X11 and
+    Wayland), by the signal itself; with its window up, as a close does
+    (exit code 0)."""
+    listener, path, display = _silent_display()
+    results = []
+    try:
+        for sig in (signal.SIGTERM, signal.SIGINT):
+            for kind, env in (("X11", {"DISPLAY": display}), ("Wayland", {"WAYLAND_DISPLAY": path})):
+                full = {k: v for k, v in ctx.target.env().items()
+                        if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER")}
+                proc = subprocess.Popen(ctx.target.argv([]), env=dict(full, **env),
+                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+                try:
+                    time.sleep(0.5)  # connected and waiting for the answer
+                    expect(proc.poll() is None, "the program ended on its own (exit code %s) "
+                           "waiting for a silent %s display" % (proc.returncode, kind))
+                    code, took = _ends_within_a_second(proc, sig)
+                finally:
+                    proc.kill()
+                    proc.wait()
+                expect(code == -sig, "exit status %s after %s on a silent %s display, expected "
+                       "death by the signal" % (code, sig.name, kind))
+                results.append("%s %s %.2f s" % (kind, sig.name, took))
+            with x_session(ctx) as session:
+                app = session.launch()
+                try:
+                    code, took = _ends_within_a_second(app.program.proc, sig)
+                    expect(code == 0, "exit code %s after %s with the window up, expected 0"
+                           % (code, sig.name))
+                    results.append("window %s %.2f s" % (sig.name, took))
+                finally:
+                    finish(ctx, app)
+    finally:
+        listener.close()
+        os.unlink(path)
+    return "ended: " + ", ".join(results)
+
+
+# ------------------------------------------------------------ memory shortage
+
+@desktop_check("chaos_memory_shortage")
+def chaos_memory_shortage(ctx):
+    """64 MiB of address space on a 3840 x 2160 screen: the program starts
+    with its 584 x 461 window, but made as large as the screen its pixels
+    cannot be had. One line on stderr says so; the part that fits shows the
+    picture and takes new strokes, the rest is white; back at its size the
+    picture is whole; exit code 0 after the close."""
+    with x_session(ctx, screen="3840x2160x24") as session:
+        ctx.target.address_space = 64 * MIB
+        try:
+            app = session.launch()
+        finally:
+            ctx.target.address_space = None
+        try:
+            canvas = ExpectedCanvas()
+            size = app.client_size()
+            app.draw_stroke(canvas, [(20, 20), (300, 200)], BLACK_PEN)
+            app.resize_client(3840, 2160)
+            app.draw_stroke(canvas, [(300, 200), (500, 400)], BLACK_PEN)
+            beyond = app.grab(600, 500, 400, 300)
+            expect(not beyond.non_white(), "beyond the pixels that fit, the window is not white")
+            app.resize_client(*size)
+            expect_picture(app, canvas, "the whole picture back at %dx%d" % size)
+            code = app.close()
+            expect(code == 0, "exit code %s after the close, expected 0" % code)
+            log = os.path.join(ctx.work_dir, "%s-1.log" % ctx.target.log_label)
+            with open(log, "rb") as f:
+                lines = f.read().decode("utf-8", "replace").splitlines()
+            expect(len(lines) == 1 and "memory" in lines[0],
+                   "stderr %r, expected one line about memory" % lines[:3])
+            return "said %r; drew in what fits, white beyond; whole again; exit code 0" % lines[0]
+        finally:
+            finish(ctx, app)
