@@ -8,6 +8,9 @@ Every compositor runs the same drag-and-close scenario; each supplies only
 its way in: how it starts, how the harness finds the window, moves the
 pointer and takes pictures, and how its title bar is checked and closed."""
 
+import os
+import re
+
 from .checks import MIXED_STROKE, TIE_LOOP, expect, expect_picture
 from .compositor import Compositor
 from .desktop import CLIENT, close_exits_zero, desktop_check, expect_one_line_failure, finish
@@ -27,13 +30,56 @@ from .window_picture import PictureDesktop
 OUTPUT = (800, 600)
 
 
+def surface_damage(log, start):
+    """The damage_buffer rectangles (x, y, width, height) that a WAYLAND_DEBUG
+    log sends for the program's own surface (the one given a window role)
+    from byte start on, and how many commits of it there are."""
+    with open(log, "rb") as f:
+        whole = f.read().decode("utf-8", "replace")
+    text = whole[start:whole.rfind("\n")]
+    role = re.search(r"get_xdg_surface\(new id xdg_surface@\d+, (wl_surface@\d+)\)", whole)
+    if role is None:
+        return [], 0
+    surface = re.escape(role.group(1))
+    rects = [tuple(int(v) for v in m.groups()) for m in re.finditer(
+        r"-> %s\.damage_buffer\((\d+), (\d+), (\d+), (\d+)\)" % surface, text)]
+    return rects, len(re.findall(r"-> %s\.commit\(\)" % surface, text))
+
+
+def expect_damage_follows_strokes(log, start, canvas, scale, moves):
+    """The commits of a drag damage only rectangles around what it drew:
+    each one holds a drawn pixel and lies within the drawn pixels' bounds
+    (never the whole window), and there is no more than a commit a move."""
+    rects, commits = surface_damage(log, start)
+    drawn = set(canvas.pixels)
+    xs, ys = [p[0] for p in drawn], [p[1] for p in drawn]
+    bounds = (min(xs) - 5, min(ys) - 5, max(xs) + 6, max(ys) + 6)
+    expect(rects, "no damage for the strokes' commits")
+    for x, y, w, h in rects:
+        x0, y0, x1, y1 = x // scale, y // scale, -(-(x + w) // scale), -(-(y + h) // scale)
+        inside = bounds[0] <= x0 and bounds[1] <= y0 and x1 <= bounds[2] and y1 <= bounds[3]
+        expect(inside and any((px, py) in drawn for px in range(x0, x1) for py in range(y0, y1)),
+               "a commit damaged %dx%d at (%d,%d) (device pixels), beyond what the strokes "
+               "drew" % (w, h, x, y))
+    expect(commits <= moves, "%d commits for %d moves" % (commits, moves))
+    return ", %d commits damaging %d rectangles around %d drawn pixels" % (
+        commits, len(rects), len(drawn))
+
+
 def drag_and_close(ctx, compositor, desktop, close_how, more=None, wayland=True):
     """The window has the program's 96-DPI client size in the output's
     logical pixels, with a title bar above it; at scale s every logical
     pixel is a uniform s x s block. Strokes are drawn exactly under the
-    pointer, and the title bar's close ends the program with exit code 0.
-    more(app, canvas), a compositor's own steps, returns what it saw."""
+    pointer, their commits damage only what they drew (natively on Wayland:
+    from the protocol log), and the title bar's close ends the program with
+    exit code 0. more(app, canvas), a compositor's own steps, returns what it
+    saw."""
+    log = os.path.join(compositor.work_dir,
+                       "%s-%d.log" % (ctx.target.log_label, len(ctx.target.programs) + 1))
+    if wayland:
+        ctx.target.extra_env["WAYLAND_DEBUG"] = "1"
     program = compositor.launch(ctx.target, wayland=wayland)
+    ctx.target.extra_env.pop("WAYLAND_DEBUG", None)
     app = None
     try:
         window = desktop.find_window(program, CLIENT)
@@ -43,10 +89,15 @@ def drag_and_close(ctx, compositor, desktop, close_how, more=None, wayland=True)
         bar = wait_for(lambda: desktop.title_bar(window), 10, "a title bar above the window")
         app.wait_white(timeout=15)
         canvas = ExpectedCanvas()
+        start = os.path.getsize(log)
         for points in (TIE_LOOP, MIXED_STROKE):
             app.draw_stroke(canvas, points, BLACK_PEN)
         expect_picture(app, canvas, "the strokes under the pointer")
-        seen = more(app, canvas) if more else ""
+        seen = ""
+        if wayland:
+            seen = expect_damage_follows_strokes(log, start, canvas, compositor.scale,
+                                                 len(TIE_LOOP) + len(MIXED_STROKE))
+        seen += more(app, canvas) if more else ""
         took = close_exits_zero(app, close_how)
         return "scale %s: client %dx%d logical, %s; %d pixels exactly under the pointer%s; " \
                "closed with exit code 0 in %.2f s" % (compositor.scale, CLIENT[0], CLIENT[1], bar,
