@@ -197,6 +197,46 @@ int CopyPieces(const Target &dst, const Target &src, const RECT &dest, long dx, 
 
 }  // namespace
 
+namespace {
+
+// Copies the pieces (destination rectangles) from the source at
+// (x + dx, y + dy) with op: a plain copy of a bitmap onto a window through
+// copy tracking, any other row by row.
+void CopyPiecesWith(const Target &dst, const Target &src, const RECT *pieces, int count, long dx,
+                    long dy, SourceOp op)
+{
+    const bool toMono = dst.mono && !src.mono;
+    const bool sameBitmap = dst.surface.pixels == src.surface.pixels;
+    if (op == SourceOp::Copy && !toMono && dst.window != nullptr && src.bitmap != nullptr) {
+        // WM_PAINT's copy from the canvas.
+        CopyBitmapToWindow(dst, src, pieces, count, dx, dy);
+        return;
+    }
+    for (int i = 0; i < count; ++i) {
+        const RECT &r = pieces[i];
+        NoteWritten(dst, r);
+        if (op == SourceOp::Copy && !toMono && !sameBitmap) {
+            CopyRows(dst.surface, src.surface, r, dx, dy);
+            continue;
+        }
+        // Rows in the order that keeps an overlapping copy within one bitmap
+        // correct.
+        const bool upwards = sameBitmap && dy < 0;
+        for (long k = 0; k < r.bottom - r.top; ++k) {
+            long row = upwards ? r.bottom - 1 - k : r.top + k;
+            uint32_t *d = dst.surface.pixels + size_t(row) * size_t(dst.surface.stride) + r.left;
+            const uint32_t *s =
+                src.surface.pixels + size_t(row + dy) * size_t(src.surface.stride) + r.left + dx;
+            if (op == SourceOp::Copy && !toMono)
+                std::memmove(d, s, size_t(r.right - r.left) * sizeof(uint32_t));
+            else
+                BlitRow(d, s, r.right - r.left, op, toMono);
+        }
+    }
+}
+
+}  // namespace
+
 BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop)
 {
     Object *dstDc = Lookup(hdc, Kind::Dc);
@@ -230,39 +270,11 @@ BOOL WINAPI BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, in
     Target dst, src;
     if (width == 0 || height == 0 || !TargetOf(dstDc->dc, &dst) || !TargetOf(srcDc->dc, &src))
         return TRUE;
-
     const long dx = long(srcLeft - left), dy = long(srcTop - top);  // source = dest + (dx, dy)
-    const RECT dest = kp::ClampedRect(left, top, left + width, top + height);
     RECT pieces[kMaxClipRects * kMaxClipRects];
-    const int count = CopyPieces(dst, src, dest, dx, dy, pieces);
-    const bool toMono = dst.mono && !src.mono;
-    const bool sameBitmap = dst.surface.pixels == src.surface.pixels;
-    if (op == SourceOp::Copy && !toMono && dst.window != nullptr && src.bitmap != nullptr) {
-        // WM_PAINT's copy from the canvas.
-        CopyBitmapToWindow(dst, src, pieces, count, dx, dy);
-        return TRUE;
-    }
-    for (int i = 0; i < count; ++i) {
-        const RECT &r = pieces[i];
-        NoteWritten(dst, r);
-        if (op == SourceOp::Copy && !toMono && !sameBitmap) {
-            CopyRows(dst.surface, src.surface, r, dx, dy);
-            continue;
-        }
-        // Rows in the order that keeps an overlapping copy within one bitmap
-        // correct.
-        const bool upwards = sameBitmap && dy < 0;
-        for (long k = 0; k < r.bottom - r.top; ++k) {
-            long row = upwards ? r.bottom - 1 - k : r.top + k;
-            uint32_t *d = dst.surface.pixels + size_t(row) * size_t(dst.surface.stride) + r.left;
-            const uint32_t *s =
-                src.surface.pixels + size_t(row + dy) * size_t(src.surface.stride) + r.left + dx;
-            if (op == SourceOp::Copy && !toMono)
-                std::memmove(d, s, size_t(r.right - r.left) * sizeof(uint32_t));
-            else
-                BlitRow(d, s, r.right - r.left, op, toMono);
-        }
-    }
+    const int count = CopyPieces(
+        dst, src, kp::ClampedRect(left, top, left + width, top + height), dx, dy, pieces);
+    CopyPiecesWith(dst, src, pieces, count, dx, dy, op);
     return TRUE;
 }
 
