@@ -1,6 +1,6 @@
-// Line rasterizers. Both leave out the end point's own pixel (a wide pen's
-// cap is drawn there) and set exactly the pixels of the unclipped line that
-// fall inside the clip.
+// Line rasterizers. Each sets exactly the pixels of the unclipped line that
+// fall inside the clip. A one-pixel line leaves out its end point's own
+// pixel; a wide pen's round cap at the end covers it.
 #pragma once
 
 #include "objects.h"
