@@ -163,20 +163,6 @@ BOOL WINAPI PatBlt(HDC hdc, int x, int y, int w, int h, DWORD rop)
 
 namespace {
 
-// Copies the destination rectangle r from the source pixels at r + (dx, dy);
-// the two are different surfaces.
-void CopyRows(const kp::Surface &d, const kp::Surface &s, const RECT &r, long dx, long dy)
-{
-    const size_t rowBytes = size_t(r.right - r.left) * sizeof(uint32_t);
-    uint32_t *to = d.pixels + size_t(r.top) * size_t(d.stride) + r.left;
-    const uint32_t *from = s.pixels + size_t(r.top + dy) * size_t(s.stride) + r.left + dx;
-    for (LONG k = r.top; k < r.bottom; ++k) {
-        std::memcpy(to, from, rowBytes);
-        to += d.stride;
-        from += s.stride;
-    }
-}
-
 // The destination pixels that a copy of dest from (dx, dy) further on can
 // reach: inside dest, one of the destination's clip rectangles and the
 // source's. Returns how many pieces were written to out.

@@ -1,8 +1,7 @@
 #include "copy_tracking.h"
 
-#include <cstring>
-
 #include "objects.h"
+#include "raster.h"
 #include "rects.h"
 #include "window_surface.h"
 
@@ -38,15 +37,7 @@ void CopyRect(const Target &dst, const Target &src, const RECT &r, long dx, long
 {
     if (Empty(r))
         return;
-    const Surface &d = dst.surface, &s = src.surface;
-    const size_t rowBytes = size_t(r.right - r.left) * sizeof(uint32_t);
-    uint32_t *to = d.pixels + size_t(r.top) * size_t(d.stride) + r.left;
-    const uint32_t *from = s.pixels + size_t(r.top + dy) * size_t(s.stride) + r.left + dx;
-    for (LONG k = r.top; k < r.bottom; ++k) {
-        std::memcpy(to, from, rowBytes);
-        to += d.stride;
-        from += s.stride;
-    }
+    CopyRows(dst.surface, src.surface, r, dx, dy);
     dst.window->Copied(r);
 }
 

@@ -1,7 +1,8 @@
-// Filling on a target, clipped to its rectangles.
+// Filling on a target, clipped to its rectangles; copying between surfaces.
 #pragma once
 
 #include <algorithm>
+#include <cstring>
 
 #include "objects.h"
 
@@ -29,6 +30,20 @@ inline void FillOnTarget(const Target &t, long left, long top, long right, long 
 {
     for (int i = 0; i < t.clipCount; ++i)
         FillClipped(t.surface, t.clip[i], left, top, right, bottom, pixel);
+}
+
+// Copies the destination rectangle r (inside d) from the source pixels at
+// r + (dx, dy) (inside s); the two are different surfaces.
+inline void CopyRows(const Surface &d, const Surface &s, const RECT &r, long dx, long dy)
+{
+    const size_t rowBytes = size_t(r.right - r.left) * sizeof(uint32_t);
+    uint32_t *to = d.pixels + size_t(r.top) * size_t(d.stride) + r.left;
+    const uint32_t *from = s.pixels + size_t(r.top + dy) * size_t(s.stride) + r.left + dx;
+    for (LONG k = r.top; k < r.bottom; ++k) {
+        std::memcpy(to, from, rowBytes);
+        to += d.stride;
+        from += s.stride;
+    }
 }
 
 }  // namespace kp::gdi
