@@ -204,10 +204,31 @@ void SdlHost::DestroyHostWindow(HostWindow *w)
     windows_.Remove(w);
 }
 
+// Maps the window without waiting for it to be mapped: SDL's own show waits
+// for the MapNotify, and a window manager that loses the map request (as
+// openbox does with one that comes just as it starts) would keep the program
+// there for ever, deaf to its close. SDL hears the MapNotify later, in order.
 void SdlHost::Show(SdlWindow &w)
 {
-    if (SDL_GetWindowFlags(w.window) & SDL_WINDOW_HIDDEN)
-        SDL_ShowWindow(w.window);
+    if (w.mapped)
+        return;
+    w.mapped = true;
+    XMapRaised(display_, w.xwindow);
+    // Without a window manager nobody gives the window the keyboard (Alt+F4).
+    if (!WindowManagerRuns())
+        XSetInputFocus(display_, w.xwindow, RevertToNone, CurrentTime);
+    XFlush(display_);
+}
+
+void SdlHost::Hide(SdlWindow &w)
+{
+    if (!w.mapped)
+        return;
+    w.mapped = false;
+    if (SDL_GetWindowFlags(w.window) & SDL_WINDOW_SHOWN)
+        SDL_HideWindow(w.window);
+    else
+        XWithdrawWindow(display_, w.xwindow, DefaultScreen(display_));  // SDL has not heard yet
 }
 
 void SdlHost::SetShowState(HostWindow *window, ShowState state)
@@ -217,7 +238,7 @@ void SdlHost::SetShowState(HostWindow *window, ShowState state)
     w.state = state;
     switch (state) {
     case ShowState::Hidden:
-        SDL_HideWindow(w.window);
+        Hide(w);
         break;
     case ShowState::Normal:
         Show(w);

@@ -37,6 +37,7 @@ struct SdlWindow : HostWindow {
     SDL_Window *window = nullptr;
     Uint32 id = 0;
     ::Window xwindow = 0;
+    bool mapped = false;  // the host asked for the window to be shown
     bool maximizeRequested = false;
 };
 
@@ -64,6 +65,7 @@ class SdlHost final : public Host {
                          int height);
     bool FollowSize(SdlWindow &w);
     void Show(SdlWindow &w);
+    void Hide(SdlWindow &w);
     bool DeliverQueued(bool readDisplay);
     bool Handle(const HostEvent &e);
     bool CloseAll();
@@ -78,6 +80,7 @@ class SdlHost final : public Host {
     // x11_window.cpp
     void StartX11();
     bool SetUpX11Window(SdlWindow &w);
+    bool WindowManagerRuns();
 
     // x11_events.cpp
     SdlWindow *FindX11Window(uint32_t xwindow) const;

@@ -1,6 +1,7 @@
 // What the host sets up on X: how X errors are taken, the scale, and on each
 // window its placement hints, bit gravity, input selection and the image
 // that shows its pixels.
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XInput2.h>
 #include <unistd.h>
@@ -81,6 +82,21 @@ void SdlHost::StartX11()
     scale_ = X11Scale(std::getenv("GDK_SCALE"), resources);
     if (display != nullptr)
         XCloseDisplay(display);
+}
+
+// Whether a window manager (one that follows the EWMH) runs on the screen.
+bool SdlHost::WindowManagerRuns()
+{
+    const Atom check = XInternAtom(display_, "_NET_SUPPORTING_WM_CHECK", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char *data = nullptr;
+    const int status = XGetWindowProperty(display_, DefaultRootWindow(display_), check, 0, 1,
+                                          False, XA_WINDOW, &type, &format, &count, &after, &data);
+    if (data != nullptr)
+        XFree(data);
+    return status == Success && count > 0;
 }
 
 bool SdlHost::SetUpX11Window(SdlWindow &w)

@@ -84,6 +84,22 @@ class Openbox:
             prop = x.root.get_full_property(x.atom("_NET_SUPPORTING_WM_CHECK"), Xatom.WINDOW)
             return prop is not None and len(prop.value) > 0
         wait_for(managing, timeout, "openbox to manage the screen")
+        # openbox announces itself before it reads its events, and a window
+        # mapped in between is never managed (its map request is lost): a
+        # probe window, mapped again until openbox frames it, shows that it
+        # is past that.
+        probe = x.root.create_window(0, 0, 16, 16, 0, x.screen.root_depth, X.InputOutput,
+                                     X.CopyFromParent)
+
+        def framed():
+            probe.map()
+            x.d.sync()
+            return frame(x, probe).id != probe.id
+        try:
+            wait_for(framed, timeout, "openbox to frame a window", interval=0.2)
+        finally:
+            probe.destroy()
+            x.d.sync()
         self.log("openbox manages %s" % self.display)
 
     def stop(self):
