@@ -153,6 +153,9 @@ def _sway_burst_and_resizes(app, canvas, sway, desktop, wayland):
            % (app.client_size() + CLIENT))
     app.wait_picture(canvas.clipped(w, h), what="the whole picture after enlarging")
     big = _resize(app, desktop, w + 120, h + 80, steps)
+    # Shown at its new size (white where it grew) before the pointer goes
+    # there: until the window has that size, moves there are not its own.
+    app.wait_picture(canvas.clipped(*big), what="the picture at %dx%d" % big)
     app.draw_stroke(canvas, [(w - 40, h - 40), (big[0] - 10, h - 40),
                              (big[0] - 10, big[1] - 10)], BLACK_PEN)
     expect_picture(app, canvas, "a stroke beyond the old size")
