@@ -128,10 +128,7 @@ SIZE MaxTrackSize()
 SIZE MaxClientSize(const Window &w)
 {
     const bool held = (w.style & WS_THICKFRAME) || !(w.style & (WS_POPUP | WS_CHILD));
-    if (!held)
-        return SIZE{INT32_MAX, INT32_MAX};
-    const SIZE track = MaxTrackSize();
-    return ClientSizeOf(w, RECT{0, 0, track.cx, track.cy});
+    return held ? MaxTrackSize() : SIZE{INT32_MAX, INT32_MAX};
 }
 
 SIZE HeldClientSize(const Window &w, int width, int height)

@@ -76,11 +76,14 @@ void ScreenSize(int *width, int *height);
 
 // The largest a window that the user can size (WS_THICKFRAME) or an
 // overlapped window can be, as on Windows (SM_CXMAXTRACK, SM_CYMAXTRACK):
-// the screen and a little more. Sizes asked of such a window, by the program
-// or by the window system, are held to it, so a window's pixels never cost
-// more than the screen can show.
+// the screen and a little more. The program's own sizes are held to it, frame
+// included, as Windows holds them (HeldWindowRect in window_pos.h); the
+// window system's, whose frame is not the program's (it may show the client
+// area alone, filling the screen), are held to it for the client area. So a
+// window's pixels never cost more than the screen can show.
 SIZE MaxTrackSize();
-// The largest client area w can have (no limit where its size is not held).
+// The largest client area the window system may give w (no limit where w's
+// size is not held).
 SIZE MaxClientSize(const Window &w);
 // A client size held to MaxClientSize, never negative.
 SIZE HeldClientSize(const Window &w, int width, int height);

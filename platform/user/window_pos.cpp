@@ -144,13 +144,10 @@ bool ChangeState(HWND hwnd, ShowState state, int clientWidth, int clientHeight, 
 
 RECT HeldWindowRect(const Window &w, const RECT &rect)
 {
-    const SIZE size = ClientSizeOf(w, rect);
-    const SIZE held = HeldClientSize(w, size.cx, size.cy);
-    if (held.cx == size.cx && held.cy == size.cy)
-        return rect;
-    const RECT client = ClientRectIn(w, rect);
-    return WindowRectAround(
-        w, RECT{client.left, client.top, client.left + held.cx, client.top + held.cy});
+    const SIZE most = MaxClientSize(w);
+    return kp::ClampedRect(rect.left, rect.top,
+                           rect.left + std::min<long long>(rect.right - 1ll * rect.left, most.cx),
+                           rect.top + std::min<long long>(rect.bottom - 1ll * rect.top, most.cy));
 }
 
 SIZE NormalClientSize(const Window &w)

@@ -25,8 +25,8 @@ void ApplyClientSize(Window &w, int width, int height, WPARAM sizeType);
 bool ChangeState(HWND hwnd, host::ShowState state, int clientWidth, int clientHeight,
                  bool tellHost);
 
-// rect with its size held to what w can be (MaxClientSize), its top left
-// kept.
+// A window rectangle (frame included) held to the largest a window can be,
+// as Windows holds the program's sizes (SM_CXMAXTRACK), its top left kept.
 RECT HeldWindowRect(const Window &w, const RECT &rect);
 
 // The client size the window has when restored, and when maximized.

@@ -76,7 +76,7 @@ TEST_F(StrokeTest, DrawingMovesRepaintWithoutErasingTheBackground)
     // Where the client reaches beyond the canvas the copy brings nothing, so
     // there an erase would show: a mark left there must survive the repaint.
     // The 1920-pixel canvas is the screen's width; a window can be a little
-    // wider than the screen (its client 1924 pixels at most).
+    // wider than the screen (its client 1940 pixels at most).
     host.Resize(hwnd, 2000, 400);
     ASSERT_TRUE(host.WaitIdle());
     const uint32_t mark = 0x00FACADE;

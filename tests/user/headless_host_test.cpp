@@ -73,9 +73,8 @@ long PeakRssKb()
 }
 
 // A very wide client turned very tall needs room for the new size only, not
-// for the widest by the tallest (which would be 17 GB here); and no window is
-// larger than the screen (1920 x 1080) and its frame, which holds a client to
-// 1924 x 1061.
+// for the widest by the tallest (which would be 17 GB here); and no client is
+// larger than the screen (1920 x 1080) and a frame's margin: 1940 x 1100.
 TEST_F(HeadlessHostTest, WideThenTallResizeKeepsTheCornerWithoutHugeBuffers)
 {
     const long peakBefore = PeakRssKb();
@@ -86,7 +85,7 @@ TEST_F(HeadlessHostTest, WideThenTallResizeKeepsTheCornerWithoutHugeBuffers)
     ReleaseDC(hwnd, dc);
     const struct {
         int width, height, heldWidth, heldHeight;
-    } steps[] = {{65535, 16, 1924, 16}, {16, 65535, 16, 1061}, {200, 100, 200, 100}};
+    } steps[] = {{65535, 16, 1940, 16}, {16, 65535, 16, 1100}, {200, 100, 200, 100}};
     for (const auto &s : steps) {
         host.Resize(hwnd, s.width, s.height);
         DeliverInbox();

@@ -273,8 +273,8 @@ TEST_F(PaintTest, ResizingInvalidatesOnlyTheUncoveredStripsWithErase)
         {300, 200, false, false, {}},                // the same size again: nothing at all
         {0, 0, true, false, {}},                     // nothing left
         {50, 40, true, true, {0, 0, 50, 40}},        // back from nothing: all of it
-        // Larger than the 1920 x 1080 screen and its frame: held to that.
-        {2000, 1500, true, true, {0, 0, 1924, 1061}, {1924, 1061}},
+        // Larger than the 1920 x 1080 screen and a frame's margin: held to that.
+        {2000, 1500, true, true, {0, 0, 1940, 1100}, {1940, 1100}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height);

@@ -105,6 +105,32 @@ TEST_F(WindowTest, SystemMetricsAreTheFrameAndTheHostsScreen)
         EXPECT_EQ(desktop.top, 0);
         EXPECT_EQ(desktop.right, s[0]);
         EXPECT_EQ(desktop.bottom, s[1]);
+        // The largest window, as Windows 10 has it: the screen and 20 pixels.
+        EXPECT_EQ(GetSystemMetrics(SM_CXMAXTRACK), s[0] + 20);
+        EXPECT_EQ(GetSystemMetrics(SM_CYMAXTRACK), s[1] + 20);
+    }
+}
+
+TEST_F(WindowTest, TheProgramsSizesAreHeldToTheLargestWindow)
+{
+    // As SetWindowPos and MoveWindow do on Windows (and Wine): the window,
+    // frame included, at most SM_CXMAXTRACK x SM_CYMAXTRACK; its place kept.
+    HWND hwnd = ShownWindow();
+    host.SetScreenSize(1280, 1024);
+    const struct {
+        int x, y, width, height;
+        RECT window;
+    } cases[] = {
+        {10, 20, 30000, 30000, {10, 20, 1310, 1064}},
+        {-50, 0, 65535, 400, {-50, 0, 1250, 400}},
+        {0, 0, 700, 500, {0, 0, 700, 500}},
+    };
+    for (const auto &c : cases) {
+        ASSERT_TRUE(MoveWindow(hwnd, c.x, c.y, c.width, c.height, TRUE));
+        RECT r;
+        ASSERT_TRUE(GetWindowRect(hwnd, &r));
+        EXPECT_TRUE(EqualRect(&r, &c.window)) << c.width << "x" << c.height << " gave "
+                                              << r.right - r.left << "x" << r.bottom - r.top;
     }
 }
 
