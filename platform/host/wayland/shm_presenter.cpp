@@ -55,6 +55,12 @@ void ShmPresenter::SetReady(bool ready)
 {
     if (ready && !ready_)
         showAll_ = true;
+    // An unmapped surface's frame may never be done: a new mapping starts
+    // afresh.
+    if (!ready && frame_ != nullptr) {
+        wl_callback_destroy(frame_);
+        frame_ = nullptr;
+    }
     ready_ = ready;
 }
 
