@@ -1,6 +1,8 @@
-// Every input of the fuzzer's seed corpus and every input that once made it
-// fail (tests/fuzz/regressions) replayed as a session of the program, in
-// every build: each must end with exit code 0 and every GDI object back.
+// Every input of the fuzzer's seed corpus, the sessions on large screens
+// that it is not seeded with (tests/fuzz/large) and every input that once
+// made it fail (tests/fuzz/regressions) replayed as a session of the
+// program, in every build: each must end with exit code 0 and every GDI
+// object back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -52,6 +54,11 @@ void ReplayAll(const char *folder, size_t atLeast)
 TEST(FuzzReplay, SeedCorpusSessionsEndCleanly)
 {
     ReplayAll("corpus", 8);
+}
+
+TEST(FuzzReplay, LargeScreenSessionsEndCleanly)
+{
+    ReplayAll("large", 1);
 }
 
 TEST(FuzzReplay, RegressionInputsEndCleanly)
