@@ -159,7 +159,7 @@ constexpr int kMaxStepEvents = 128;
 
 class Session {
   public:
-    explicit Session(Reader &in) : in_(in) {}
+    Session(Reader &in, kp::host::HeadlessHost &host) : in_(in), host_(host) {}
 
     SessionResult Run()
     {
@@ -504,7 +504,7 @@ class Session {
     }
 
     Reader &in_;
-    kp::host::HeadlessHost host_;
+    kp::host::HeadlessHost &host_;
     HWND hwnd_ = NULL;
     Size screen_ = {0, 0};
     int pending_ = 0;  // events injected since the program last waited
@@ -517,13 +517,29 @@ class Session {
 
 }  // namespace
 
+SessionResult RunSession(kp::host::HeadlessHost &host, const uint8_t *data, size_t size)
+{
+    // A fresh process: no classes, no windows, an empty queue, no input left
+    // over from the last one.
+    kp::user::ResetForNewProcess();
+    kp::host::SetHost(&host);
+    host.DiscardInput();
+    SessionResult result;
+    if (!host.Windows().empty()) {
+        result.ok = false;
+        result.failure = "the host still shows a window of an earlier session";
+        return result;
+    }
+    Reader in(data, size);
+    result = Session(in, host).Run();
+    host.SetInputSource(nullptr);  // it refers to the session
+    return result;
+}
+
 SessionResult RunSession(const uint8_t *data, size_t size)
 {
-    // A fresh process: no classes, no windows, an empty queue.
-    kp::user::ResetForNewProcess();
-    Reader in(data, size);
-    Session session(in);
-    return session.Run();
+    kp::host::HeadlessHost host;
+    return RunSession(host, data, size);
 }
 
 }  // namespace kpfuzz
