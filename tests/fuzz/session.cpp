@@ -387,9 +387,17 @@ class Session {
         if (code >= 248) {
             Room(1);
             host_.RequestClose(hwnd_);
-            return;
+        } else if (code % 16 < 6) {
+            InputStep(code % 16);
+        } else {
+            WindowStep(code);
         }
-        switch (code % 16) {
+    }
+
+    // What the user does with the mouse, and what other programs send.
+    void InputStep(int kind)
+    {
+        switch (kind) {
         case 0: {  // the pointer moves (the host drops it outside the client)
             POINT p = Point();
             Room(1);
@@ -426,9 +434,16 @@ class Session {
             PostMessageA(hwnd_, message, keys, MAKELPARAM(x, y));
             break;
         }
-        case 5:
+        default:
             Arbitrary();
             break;
+        }
+    }
+
+    // What happens to the window, to GDI's table and to the screen.
+    void WindowStep(uint8_t code)
+    {
+        switch (code % 16) {
         case 6: {
             Size s = ResizeTarget();
             Room(1);
@@ -525,7 +540,7 @@ SessionResult RunSession(kp::host::HeadlessHost &host, const uint8_t *data, size
     kp::host::SetHost(&host);
     host.DiscardInput();
     SessionResult result;
-    if (!host.Windows().empty()) {
+    if (host.MainWindow() != NULL) {
         result.ok = false;
         result.failure = "the host still shows a window of an earlier session";
         return result;
