@@ -200,7 +200,7 @@ def seeds():
 
 
 def large():
-    """Sessions on large screens: each takes as long as a hundred on a small
+    """Sessions on large screens: each takes as long as forty on a small
     screen, and what the fuzzer makes of them as long again, so they are
     replayed but not fuzzed from."""
     out = {}

@@ -3,8 +3,9 @@
 # time: builds the libFuzzer target with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer in a build folder of its own (build/fuzz),
 # replays the seed corpus, the sessions on large screens and the saved
-# regression inputs, then fuzzes from the corpus. Fails on any crash, sanitizer report, leak or failed session;
-# the input that caused it is left in build/fuzz/findings/.
+# regression inputs, then fuzzes from the corpus. Fails on any crash,
+# sanitizer report, leak or failed session; the input that caused it is left
+# in build/fuzz/findings/.
 #   tests/fuzz/run.sh [SECONDS]      (default 60)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -52,8 +53,8 @@ rm -f "$build/findings/"* "$build/"fuzz*.log
 # One fuzzing process per core, at most two (the house limit for builds on
 # the shared machines; KP_FUZZ_WORKERS overrides it). They share the corpus
 # folder and reread it every second for what the others found. Inputs that
-# run quicker get picked more often: a session on the largest screen takes a
-# hundred times as long as one on a small screen.
+# run quicker get picked more often: a session on the largest screen takes
+# forty times as long as one on a small screen.
 workers=${KP_FUZZ_WORKERS:-$(nproc)}
 workers=$((workers < 1 ? 1 : workers > 2 ? 2 : workers))
 start=$SECONDS

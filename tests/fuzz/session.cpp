@@ -71,7 +71,7 @@ struct Size {
 // window in both directions or in one (the program's paths are the same on
 // any screen), fewer one about the window's size (584 x 461 is its client
 // area), few a desktop-sized one, and very few the large ones, whose canvas
-// alone costs as much as a hundred small sessions.
+// alone costs as much as forty small sessions.
 constexpr Size kSmallScreens[] = {{1, 1},     {1, 2},     {2, 1},    {16, 16},
                                   {200, 150}, {320, 200}, {700, 40}, {40, 700}};
 constexpr Size kWindowSizedScreens[] = {{584, 461}, {600, 500}, {640, 480}, {800, 600}};
