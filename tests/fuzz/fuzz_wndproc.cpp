@@ -5,11 +5,16 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "host/headless/headless.h"
 #include "session.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    kpfuzz::SessionResult result = kpfuzz::RunSession(data, size);
+    // One host for every session: a new one would cost a twentieth of a
+    // session (its inbox) each time. Never destroyed, so that nothing it
+    // calls at exit has gone before it.
+    static kp::host::HeadlessHost *host = new kp::host::HeadlessHost;
+    kpfuzz::SessionResult result = kpfuzz::RunSession(*host, data, size);
     if (!result.ok) {
         std::fprintf(stderr, "session failed after %ld operations: %s\n", result.operations,
                      result.failure.c_str());

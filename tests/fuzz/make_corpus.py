@@ -1,18 +1,20 @@
 #!/usr/bin/python3
-"""Writes the fuzzer's seed corpus (tests/fuzz/corpus/*.bin) and the inputs
-that once made it fail (tests/fuzz/regressions/*.bin): one session each, in
-the input layout that session.cpp decodes. Run it again after changing that
-layout.
+"""Writes the fuzzer's seed corpus (tests/fuzz/corpus/*.bin), the sessions on
+large screens that are replayed but not fuzzed from (tests/fuzz/large/*.bin)
+and the inputs that once made it fail (tests/fuzz/regressions/*.bin): one
+session each, in the input layout that session.cpp decodes. Run it again
+after changing that layout.
 
-  make_corpus.py [CORPUS_FOLDER [REGRESSIONS_FOLDER]]"""
+  make_corpus.py [CORPUS_FOLDER [REGRESSIONS_FOLDER [LARGE_FOLDER]]]"""
 
 import os
 import struct
 import sys
 
-SMALL_SCREENS = [(1, 1), (1, 2), (2, 1), (16, 16), (320, 200), (584, 461), (600, 500),
-                 (640, 480)]
-DESKTOP_SCREENS = [(800, 600), (1024, 768), (1366, 768), (1920, 1080)]
+SMALL_SCREENS = [(1, 1), (1, 2), (2, 1), (16, 16), (200, 150), (320, 200), (700, 40),
+                 (40, 700)]
+WINDOW_SIZED_SCREENS = [(584, 461), (600, 500), (640, 480), (800, 600)]
+DESKTOP_SCREENS = [(1024, 768), (1366, 768), (1280, 1024), (1920, 1080)]
 LARGE_SCREENS = [(2560, 1440), (3840, 2160), (7680, 4320)]
 SHOW = {"normal": 0, "minimized": 1, "maximized": 2, "hidden": 4}
 KEYS = {"left": 0, "none": 1, "left+shift": 2, "left+ctrl": 3, "left+right": 4,
@@ -32,15 +34,19 @@ def u32(v):
 def screen_bytes(size):
     if size in SMALL_SCREENS:
         return bytes([SMALL_SCREENS.index(size)])
+    if size in WINDOW_SIZED_SCREENS:
+        return bytes([0xF0 + WINDOW_SIZED_SCREENS.index(size)])
     if size in DESKTOP_SCREENS:
-        return bytes([0xC0 + DESKTOP_SCREENS.index(size)])
+        return bytes([0xF8 + DESKTOP_SCREENS.index(size)])
     if size in LARGE_SCREENS:
-        return bytes([0xF8 + LARGE_SCREENS.index(size)])
+        return bytes([0xFE, LARGE_SCREENS.index(size)])
     return bytes([0xFF]) + u16(size[0]) + u16(size[1])
 
 
 class Session:
-    def __init__(self, screen=(640, 480), show="normal"):
+    # Most seeds use a small screen, as most fuzzed sessions do: a session's
+    # screen is what its mutations mostly keep.
+    def __init__(self, screen=(200, 150), show="normal"):
         self.b = screen_bytes(screen) + bytes([SHOW[show]])
 
     def point(self, x, y, inside=False):
@@ -134,7 +140,9 @@ def drag(s, points, keys="left"):
 
 def seeds():
     out = {}
-    s = Session()
+    # A stroke across the whole client area, beyond the canvas on the right
+    # and at the bottom.
+    s = Session(screen=(320, 200))
     drag(s, [(10, 10), (100, 50), (200, 300), (583, 460)]).drain().release(583, 460).close()
     out["stroke"] = s
 
@@ -156,14 +164,6 @@ def seeds():
     s.maximize().drain().move(0, 0).right_clicks(3, 0, 0).drain().close()
     out["one_pixel_screen"] = s
 
-    # Strokes across the far corners of the largest canvas, posted straight
-    # to the window (the host drops pointer events outside the client).
-    s = Session(screen=(7680, 4320))
-    s.post_mouse("ldown", 1, 0, 0).post_mouse("move", 1, 7679, 4319)
-    s.right_clicks(2, 9, 9).post_mouse("move", 1, 100, 4319).post_mouse("move", 1, 65535, 0)
-    s.drain().cover(-10, -10, 9000, 9000).drain().close()
-    out["largest_screen"] = s
-
     s = Session()
     s.press(10, 10).move(50, 50).hoard(0).right_clicks(5, 50, 50).move(200, 100)
     s.drain().cover(0, 0, 584, 461).drain().unhoard().right_clicks(1, 1, 1)
@@ -182,9 +182,9 @@ def seeds():
     drag(s, [(10, 10), (40, 80)]).message(0x0010, 0, 0).move(90, 90).drain()
     out["close_message_posted"] = s
 
-    s = Session(screen=(640, 480))
-    drag(s, [(1, 1), (600, 400)]).screen((3840, 2160)).maximize().drain()
-    s.move(3000, 2000).screen((16, 16)).restore().maximize().drain().close()
+    s = Session()
+    drag(s, [(1, 1), (600, 400)]).screen((800, 600)).maximize().drain()
+    s.move(700, 500).screen((16, 16)).restore().maximize().drain().close()
     out["screen_changes"] = s
 
     s = Session(show="minimized")
@@ -196,6 +196,21 @@ def seeds():
     s = Session(screen=(0, 0), show="hidden")
     s.move(0, 0).press(0, 0).post_mouse("move", 1, 1, 1).drain().close()
     out["empty_screen_hidden"] = s
+    return out
+
+
+def large():
+    """Sessions on large screens: each takes as long as forty on a small
+    screen, and what the fuzzer makes of them as long again, so they are
+    replayed but not fuzzed from."""
+    out = {}
+    # Strokes across the far corners of the largest canvas, posted straight
+    # to the window (the host drops pointer events outside the client).
+    s = Session(screen=(7680, 4320))
+    s.post_mouse("ldown", 1, 0, 0).post_mouse("move", 1, 7679, 4319)
+    s.right_clicks(2, 9, 9).post_mouse("move", 1, 100, 4319).post_mouse("move", 1, 65535, 0)
+    s.drain().cover(-10, -10, 9000, 9000).drain().close()
+    out["largest_screen"] = s
     return out
 
 
@@ -223,6 +238,7 @@ def main(argv):
     here = os.path.dirname(os.path.abspath(__file__))
     write(argv[1] if len(argv) > 1 else os.path.join(here, "corpus"), seeds())
     write(argv[2] if len(argv) > 2 else os.path.join(here, "regressions"), regressions())
+    write(argv[3] if len(argv) > 3 else os.path.join(here, "large"), large())
     return 0
 
 

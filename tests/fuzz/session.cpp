@@ -2,9 +2,11 @@
 //
 // Input layout (every read past the end gives 0, so any byte string is a
 // session):
-//   screen   1 byte: 0x00..0xBF a small screen, 0xC0..0xF7 a desktop one,
-//            0xF8..0xFE a large one (up to 7680 x 4320); 0xFF any size, 2 + 2
-//            bytes (width % 7681, height % 4321, so 0 x 0 up to 7680 x 4320)
+//   screen   1 byte: 0x00..0xEF a small screen, 0xF0..0xF7 one about the
+//            window's size, 0xF8..0xFD a desktop one; 0xFE a large one (up to
+//            7680 x 4320), picked by 1 more byte; 0xFF any size, 2 + 2 bytes
+//            (width % 7681, height % 4321: 0 x 0 up to 7680 x 4320, the
+//            height cut to keep at most 256 K pixels, less than the window)
 //   show     1 byte: the start-up show command (kShowCommands)
 //   then operations until the input ends, each one code byte and its
 //   arguments (see Session::Step). Codes 248..255 close the window.
@@ -64,13 +66,18 @@ struct Size {
     int width, height;
 };
 
-// Screens, by the cost of their canvas: most sessions get a small one (the
-// program's paths are the same on any screen), fewer a desktop-sized one,
-// and few the large ones, whose canvas alone takes most of a session's time.
-constexpr Size kSmallScreens[] = {{1, 1},     {1, 2},     {2, 1},     {16, 16},
-                                  {320, 200}, {584, 461}, {600, 500}, {640, 480}};
-constexpr Size kDesktopScreens[] = {{800, 600}, {1024, 768}, {1366, 768}, {1920, 1080}};
+// Screens, by the cost of their canvas and of a maximized window (both as
+// large as the screen): most sessions get a small screen, smaller than the
+// window in both directions or in one (the program's paths are the same on
+// any screen), fewer one about the window's size (584 x 461 is its client
+// area), few a desktop-sized one, and very few the large ones, whose canvas
+// alone costs as much as forty small sessions.
+constexpr Size kSmallScreens[] = {{1, 1},     {1, 2},     {2, 1},    {16, 16},
+                                  {200, 150}, {320, 200}, {700, 40}, {40, 700}};
+constexpr Size kWindowSizedScreens[] = {{584, 461}, {600, 500}, {640, 480}, {800, 600}};
+constexpr Size kDesktopScreens[] = {{1024, 768}, {1366, 768}, {1280, 1024}, {1920, 1080}};
 constexpr Size kLargeScreens[] = {{2560, 1440}, {3840, 2160}, {7680, 4320}};
+constexpr long long kMaxAnyScreenPixels = 1ll << 18;
 
 constexpr int kShowCommands[] = {SW_SHOWNORMAL,  SW_SHOWMINIMIZED, SW_SHOWMAXIMIZED,
                                  SW_SHOWDEFAULT, SW_HIDE,          SW_SHOWNOACTIVATE,
@@ -139,10 +146,11 @@ bool SenderOnlyMessage(UINT message)
     }
 }
 
-// The largest client area asked of the host, and the longest side: 1 M
-// pixels (half a full HD screen: enough for far beyond a small screen, or a
-// window as wide as 8192 pixels), at most 8192 pixels a side.
-constexpr long long kMaxClientPixels = 1ll << 20;
+// The largest client area asked of the host: twice the screen's, but at
+// least 64 K pixels (256 x 256, or 8192 wide and 8 high) and at most 1 M
+// (half a full HD screen); at most 8192 pixels a side.
+constexpr long long kMinClientBound = 1ll << 16;
+constexpr long long kMaxClientBound = 1ll << 20;
 constexpr long long kMaxClientSide = 8192;
 // The host's inbox holds 4096 events; hand over well before that. One
 // operation injects at most kMaxStepEvents.
@@ -151,7 +159,7 @@ constexpr int kMaxStepEvents = 128;
 
 class Session {
   public:
-    explicit Session(Reader &in) : in_(in) {}
+    Session(Reader &in, kp::host::HeadlessHost &host) : in_(in), host_(host) {}
 
     SessionResult Run()
     {
@@ -184,14 +192,24 @@ class Session {
     {
         uint8_t pick = in_.U8();
         if (pick == 0xFF) {
-            int width = in_.U16() % 7681;
-            return Size{width, in_.U16() % 4321};
+            long long width = in_.U16() % 7681, height = in_.U16() % 4321;
+            if (width * height > kMaxAnyScreenPixels)
+                height = kMaxAnyScreenPixels / width;
+            return Size{int(width), int(height)};
         }
+        if (pick == 0xFE)
+            return kLargeScreens[in_.U8() % 3];
         if (pick >= 0xF8)
-            return kLargeScreens[(pick - 0xF8) % 3];
-        if (pick >= 0xC0)
             return kDesktopScreens[pick % 4];
+        if (pick >= 0xF0)
+            return kWindowSizedScreens[pick % 4];
         return kSmallScreens[pick % 8];
+    }
+
+    long long ClientBound() const
+    {
+        const long long twice = 2ll * screen_.width * screen_.height;
+        return std::clamp(twice, kMinClientBound, kMaxClientBound);
     }
 
     // The program waits for input: check what it shows, then hand over the
@@ -306,8 +324,9 @@ class Session {
         // Each side is bounded too, so that a session stays quick.
         width = std::min(width, kMaxClientSide);
         height = std::min(height, kMaxClientSide);
-        if (width > 0 && width * height > kMaxClientPixels)
-            height = kMaxClientPixels / width;
+        const long long bound = ClientBound();
+        if (width > 0 && width * height > bound)
+            height = bound / width;
         return Size{int(width), int(height)};
     }
 
@@ -368,9 +387,17 @@ class Session {
         if (code >= 248) {
             Room(1);
             host_.RequestClose(hwnd_);
-            return;
+        } else if (code % 16 < 6) {
+            InputStep(code % 16);
+        } else {
+            WindowStep(code);
         }
-        switch (code % 16) {
+    }
+
+    // What the user does with the mouse, and what other programs send.
+    void InputStep(int kind)
+    {
+        switch (kind) {
         case 0: {  // the pointer moves (the host drops it outside the client)
             POINT p = Point();
             Room(1);
@@ -407,9 +434,16 @@ class Session {
             PostMessageA(hwnd_, message, keys, MAKELPARAM(x, y));
             break;
         }
-        case 5:
+        default:
             Arbitrary();
             break;
+        }
+    }
+
+    // What happens to the window, to GDI's table and to the screen.
+    void WindowStep(uint8_t code)
+    {
+        switch (code % 16) {
         case 6: {
             Size s = ResizeTarget();
             Room(1);
@@ -443,8 +477,12 @@ class Session {
             PostMessageA(hwnd_, WM_SYSCOMMAND, command | (in_.U8() & 0x0F), 0);
             break;
         }
-        case 12:
-            Hoard(in_.U8() % 8);
+        case 12:  // filling GDI's table costs as much as a whole session:
+                  // only a quarter of these codes do, the rest empty it
+            if (code < 0x40)
+                Hoard(in_.U8() % 8);
+            else
+                ReleaseHoard();
             break;
         case 13:
             ReleaseHoard();
@@ -481,7 +519,7 @@ class Session {
     }
 
     Reader &in_;
-    kp::host::HeadlessHost host_;
+    kp::host::HeadlessHost &host_;
     HWND hwnd_ = NULL;
     Size screen_ = {0, 0};
     int pending_ = 0;  // events injected since the program last waited
@@ -494,13 +532,29 @@ class Session {
 
 }  // namespace
 
+SessionResult RunSession(kp::host::HeadlessHost &host, const uint8_t *data, size_t size)
+{
+    // A fresh process: no classes, no windows, an empty queue, no input left
+    // over from the last one.
+    kp::user::ResetForNewProcess();
+    kp::host::SetHost(&host);
+    host.DiscardInput();
+    SessionResult result;
+    if (host.MainWindow() != NULL) {
+        result.ok = false;
+        result.failure = "the host still shows a window of an earlier session";
+        return result;
+    }
+    Reader in(data, size);
+    result = Session(in, host).Run();
+    host.SetInputSource(nullptr);  // it refers to the session
+    return result;
+}
+
 SessionResult RunSession(const uint8_t *data, size_t size)
 {
-    // A fresh process: no classes, no windows, an empty queue.
-    kp::user::ResetForNewProcess();
-    Reader in(data, size);
-    Session session(in);
-    return session.Run();
+    kp::host::HeadlessHost host;
+    return RunSession(host, data, size);
 }
 
 }  // namespace kpfuzz

@@ -6,12 +6,17 @@
 // gave back every GDI object it made.
 //
 // Used by the libFuzzer target (tests/fuzz/fuzz_wndproc.cpp) and by a
-// GoogleTest test that replays the seed corpus and the regression inputs.
+// GoogleTest test that replays the saved inputs (tests/fuzz/corpus, large
+// and regressions).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+namespace kp::host {
+class HeadlessHost;
+}
 
 namespace kpfuzz {
 
@@ -22,8 +27,12 @@ struct SessionResult {
     long rounds = 0;      // times the program waited in its loop and was given operations
 };
 
-// Runs one session; no HeadlessHost may exist on entry (the session makes
-// its own, as a fresh process would have).
+// Runs one session on host, which becomes the process's host and serves it
+// as it would a fresh process (what an earlier session left undelivered is
+// dropped); it must show no window.
+SessionResult RunSession(kp::host::HeadlessHost &host, const uint8_t *data, size_t size);
+
+// Runs one session on a host of its own.
 SessionResult RunSession(const uint8_t *data, size_t size);
 
 }  // namespace kpfuzz

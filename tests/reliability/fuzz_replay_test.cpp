@@ -1,6 +1,8 @@
-// Every input of the fuzzer's seed corpus and every input that once made it
-// fail (tests/fuzz/regressions) replayed as a session of the program, in
-// every build: each must end with exit code 0 and every GDI object back.
+// Every input of the fuzzer's seed corpus, the sessions on large screens
+// that it is not seeded with (tests/fuzz/large) and every input that once
+// made it fail (tests/fuzz/regressions) replayed as a session of the
+// program, in every build: each must end with exit code 0 and every GDI
+// object back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "fuzz/session.h"
+#include "host/headless/headless.h"
 
 namespace {
 
@@ -40,18 +43,30 @@ void ReplayAll(const char *folder, size_t atLeast)
 {
     std::vector<fs::path> files = InputsIn(folder);
     ASSERT_GE(files.size(), atLeast) << "inputs in tests/fuzz/" << folder;
+    // The fuzzer runs every session on one host: each must go there as it
+    // goes on a host of its own.
+    kp::host::HeadlessHost shared;
     for (const fs::path &file : files) {
         SCOPED_TRACE(file.filename().string());
         std::vector<uint8_t> bytes = Read(file);
         kpfuzz::SessionResult result = kpfuzz::RunSession(bytes.data(), bytes.size());
         EXPECT_TRUE(result.ok) << result.failure;
         EXPECT_GE(result.rounds, 1) << "the program never waited in its message loop";
+        kpfuzz::SessionResult again = kpfuzz::RunSession(shared, bytes.data(), bytes.size());
+        EXPECT_TRUE(again.ok) << again.failure;
+        EXPECT_EQ(again.rounds, result.rounds);
+        EXPECT_EQ(again.operations, result.operations);
     }
 }
 
 TEST(FuzzReplay, SeedCorpusSessionsEndCleanly)
 {
     ReplayAll("corpus", 8);
+}
+
+TEST(FuzzReplay, LargeScreenSessionsEndCleanly)
+{
+    ReplayAll("large", 1);
 }
 
 TEST(FuzzReplay, RegressionInputsEndCleanly)

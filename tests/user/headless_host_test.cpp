@@ -132,7 +132,7 @@ TEST_F(HeadlessHostTest, CoverMinimizeAndHideLoseThePixels)
     EXPECT_EQ(update.bottom, 461);
 }
 
-TEST_F(HeadlessHostTest, PointerEventsOutsideTheClientOrForHiddenWindowsAreDropped)
+TEST_F(HeadlessHostTest, PointerEventsOutsideTheClientForHiddenWindowsOrDiscardedAreDropped)
 {
     HWND hwnd = ShownWindow();
     host.MouseMove(hwnd, -1, 10, 0);
@@ -142,6 +142,9 @@ TEST_F(HeadlessHostTest, PointerEventsOutsideTheClientOrForHiddenWindowsAreDropp
     host.MouseMove(hwnd, 583, 460, 0);  // the last pixel inside
     std::vector<UINT> got = DispatchAll();
     EXPECT_EQ(got, std::vector<UINT>{WM_MOUSEMOVE});
+    host.MouseMove(hwnd, 10, 10, 0);
+    host.DiscardInput();
+    EXPECT_TRUE(DispatchAll().empty());
     ShowWindow(hwnd, SW_HIDE);
     host.MouseMove(hwnd, 10, 10, 0);
     EXPECT_TRUE(DispatchAll().empty());

@@ -238,6 +238,13 @@ void HeadlessHost::Wake()
     Inject(EventFor(Event::Kind::Wake, nullptr));
 }
 
+void HeadlessHost::DiscardInput()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    inboxHead_ = inboxCount_ = 0;
+    inboxChanged_.notify_all();  // room for an injecting thread
+}
+
 void HeadlessHost::SetInputSource(std::function<void()> source)
 {
     std::lock_guard<std::mutex> lock(mutex_);

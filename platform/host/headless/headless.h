@@ -124,6 +124,10 @@ class HeadlessHost final : public Host {
     void EndLoop();
     // An event that does nothing but end a wait for input.
     void Wake();
+    // Forgets the injected events not delivered yet, as the end of the
+    // process that the host served would: a test that runs the program again
+    // on the same host, without a program thread, starts with this.
+    void DiscardInput();
     // Without a program thread, a thread that pumps and finds nothing to
     // deliver calls source (on that thread, between two events) instead of
     // waiting for another thread: it injects what comes next, at least one
