@@ -104,18 +104,4 @@ void PointerState::PointerLeft()
     havePosition_ = false;
 }
 
-bool EdgeClampCheck::Genuine(int x, int y, int xrel, int yrel)
-{
-    if (!known_ || (xrel == 0 && yrel == 0)) {
-        rawX_ = x;
-        rawY_ = y;
-    } else {
-        rawX_ += xrel;
-        rawY_ += yrel;
-    }
-    known_ = true;
-    outside_ = rawX_ != x || rawY_ != y;
-    return !outside_;
-}
-
 }  // namespace kp::host

@@ -56,29 +56,4 @@ class PointerState {
     int lastY_ = 0;
 };
 
-// SDL reports a pointer that was dragged out of its window at the nearest
-// edge pixel, but with the true relative motion; after the pointer (re)enters
-// a window, its first motion comes with zero relative motion. From these the
-// true position is rebuilt, so that reports from outside can be dropped.
-class EdgeClampCheck {
-  public:
-    // Returns true when (x, y) is where the pointer really is.
-    bool Genuine(int x, int y, int xrel, int yrel);
-    // Whether the last motion was reported from outside.
-    bool Outside() const { return outside_; }
-    // The pointer left the window: it is outside until its next motion,
-    // which starts afresh.
-    void Left()
-    {
-        known_ = false;
-        outside_ = true;
-    }
-
-  private:
-    bool known_ = false;
-    bool outside_ = false;
-    int rawX_ = 0;
-    int rawY_ = 0;
-};
-
 }  // namespace kp::host

@@ -9,7 +9,6 @@
 
 namespace {
 
-using kp::host::EdgeClampCheck;
 using kp::host::MouseButton;
 using kp::host::MouseMessage;
 using kp::host::PointerState;
@@ -224,51 +223,6 @@ TEST(PointerState, ClientSizeDecidesWhatIsInside)
     p.SetClientSize(200, 100);
     ASSERT_TRUE(p.Move(10, 10, &m));
     EXPECT_EQ(m.keys, static_cast<WPARAM>(MK_LBUTTON)) << "the press while minimized still counts";
-}
-
-// SDL's reports of a pointer dragged out of the window: clamped to the edge,
-// with the true relative motion.
-TEST(EdgeClampCheck, TellsClampedPositionsFromRealOnes)
-{
-    struct Motion {
-        int x, y, xrel, yrel;
-        bool genuine;
-    };
-    const std::vector<Motion> drag = {
-        {100, 100, 0, 0, true},    // first report: taken as it is
-        {110, 100, 10, 0, true},   // inside
-        {583, 100, 473, 0, true},  // to the right edge pixel, really there
-        {583, 100, 5, 0, false},   // clamped: really at 588
-        {583, 101, 7, 1, false},   // 595
-        {583, 102, -12, 1, true},  // back at 583
-        {570, 102, -13, 0, true},  // inside again
-        {0, 102, -575, 0, false},  // really at -5, clamped to 0
-        {0, 102, 5, 0, true},      // back at 0
-    };
-    EdgeClampCheck check;
-    for (size_t i = 0; i < drag.size(); ++i) {
-        const Motion &m = drag[i];
-        EXPECT_EQ(check.Genuine(m.x, m.y, m.xrel, m.yrel), m.genuine) << "motion " << i;
-        EXPECT_EQ(check.Outside(), !m.genuine) << "motion " << i;
-    }
-}
-
-TEST(EdgeClampCheck, StartsAfreshAfterThePointerLeft)
-{
-    EdgeClampCheck check;
-    EXPECT_TRUE(check.Genuine(583, 50, 0, 0));
-    EXPECT_FALSE(check.Genuine(583, 50, 20, 0));
-    check.Left();
-    EXPECT_TRUE(check.Outside()) << "a pointer that left is outside";
-    // Re-entering: SDL's first motion after entering has no relative motion,
-    // and the position is real whatever happened outside.
-    EXPECT_TRUE(check.Genuine(580, 60, 0, 0));
-    EXPECT_FALSE(check.Outside());
-    EXPECT_TRUE(check.Genuine(575, 60, -5, 0));
-    // Left() alone also restarts: even a first report with relative motion
-    // is taken as it is.
-    check.Left();
-    EXPECT_TRUE(check.Genuine(300, 60, 40, 0));
 }
 
 }  // namespace
