@@ -1,13 +1,13 @@
-// The host's own queue of window-system events, between the display server
-// and USER's message queue.
+// A desktop host's own queue of window-system events, between the display
+// server and USER's message queue.
 //
 // A program that was stopped (a debugger, SIGSTOP, a swapped-out machine)
 // finds, when it goes on, everything the user did meanwhile waiting in its
 // connection, and the window system's library reads all of it in one go.
-// SDL's own queue holds 65,535 events and drops the rest, a close request
-// among them; this one holds whatever arrives, one small fixed-size record
-// per event, in chunks of memory that go back to the system as soon as they
-// have been read.
+// USER's queue holds 8,192 messages and SDL's 65,535 events, and SDL drops
+// the rest, a close request among them; this one holds whatever arrives, one
+// small fixed-size record per event, in chunks of memory that go back to the
+// system as soon as they have been read.
 #pragma once
 
 #include <cstddef>
@@ -15,19 +15,20 @@
 
 namespace kp::host {
 
-// What the host needs of one event, 32 bytes. type tells where it came from:
-// X core event types are below 0x100, SDL's event types from 0x100 on.
+// What a host needs of one event, 32 bytes. type tells what it is: on X11
+// the X core event types below 0x100 and SDL's window event from 0x100 on;
+// on Wayland the host's own kinds (wayland_host.h).
 struct HostEvent {
     uint32_t type = 0;
-    uint32_t window = 0;  // the X window, or SDL's window id
+    uint32_t window = 0;  // the X window, SDL's window id, the host's window id
     int32_t x = 0;        // pointer position; an exposed rectangle's corner;
-    int32_t y = 0;        //   a window event's two data values
-    int32_t a = 0;        // an exposed rectangle's size; relative motion
+    int32_t y = 0;        //   a window event's two data values; a size
+    int32_t a = 0;        // an exposed rectangle's size
     int32_t b = 0;
-    uint32_t state = 0;   // X: the state field; SDL: button state, key
-                          //   modifiers or the window event's kind
-    uint32_t detail = 0;  // X: button, keysym or crossing mode; SDL: button
-                          //   or key symbol
+    uint32_t state = 0;   // X: the state field; SDL: the window event's kind;
+                          //   Wayland: button state, modifiers, window state
+    uint32_t detail = 0;  // X: button, keysym or crossing mode; Wayland:
+                          //   the button's code
 };
 static_assert(sizeof(HostEvent) == 32, "a queued event stays small");
 
