@@ -28,32 +28,29 @@ def variant(signature, value):
 
 
 class SessionBus:
+    """Starts the bus in the compositor's runtime folder, for its children
+    too, and connects to it; the compositor closes it when it ends."""
+
     def __init__(self, compositor):
         if Gio is None:
             raise Skip("Debian package not installed: python3-gi")
-        self.compositor = compositor
-        self.path = os.path.join(compositor.runtime, "bus")
-        self.address = "unix:path=" + self.path
-        self.conn = None
-
-    def start(self):
-        config = os.path.join(self.compositor.runtime, "bus.conf")
+        config = os.path.join(compositor.runtime, "bus.conf")
         with open(config, "w") as f:
             f.write(CONFIG % ('<policy context="default"><allow user="root"/></policy>'
                               if os.geteuid() == 0 else ""))
-        self.compositor.chown_runtime()
-        proc = self.compositor.spawn(["dbus-daemon", "--config-file=" + config, "--nofork",
-                                      "--address=" + self.address], "dbus.log")
-        self.compositor.wait_socket(proc, "bus", "the session bus")
-        self.compositor.env_extra["DBUS_SESSION_BUS_ADDRESS"] = self.address
+        compositor.chown_runtime()
+        address = "unix:path=" + os.path.join(compositor.runtime, "bus")
+        proc = compositor.spawn(["dbus-daemon", "--config-file=" + config, "--nofork",
+                                 "--address=" + address], "dbus.log")
+        compositor.wait_socket(proc, "bus", "the session bus")
+        compositor.env_extra["DBUS_SESSION_BUS_ADDRESS"] = address
         self.conn = Gio.DBusConnection.new_for_address_sync(
-            self.address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
+            address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
             Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+        compositor.closing.append(self)
 
     def close(self):
-        if self.conn is not None:
-            self.conn.close_sync(None)
-            self.conn = None
+        self.conn.close_sync(None)
 
     def call(self, dest, path, iface, method, args=None, reply=None, fd=None):
         """Calls a method; returns the reply's values as a tuple (unpacked).

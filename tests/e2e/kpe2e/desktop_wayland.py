@@ -1,8 +1,7 @@
-"""The native program on Wayland desktops: sway (sway.py; natively at scales
-1 and 2, and through its Xwayland), GNOME's mutter (mutter.py; headless) and
-KDE's kwin_wayland (kwin.py; virtual backend) at scales 1 and 2, and a
-weston without a seat. Registered in desktop.py's
-table.
+"""The native program on Wayland desktops, registered in desktop.py's table:
+sway (sway.py) natively at scales 1 and 2 and through its Xwayland, GNOME's
+mutter (mutter.py) and KDE's kwin_wayland (kwin.py) at scales 1 and 2, and a
+weston without a seat.
 
 Every compositor runs the same drag-and-close scenario; each supplies only
 its way in: how it starts, how the harness finds the window, moves the
@@ -22,7 +21,7 @@ from .session import App
 from .sway import Sway, SwayDesktop
 from .waiting import wait_for
 from .wayland_wire import Connection
-from .window_checks import _expect_every_point_counts, zigzag
+from .window_checks import _burst_drag, _expect_every_point_counts, zigzag
 from .window_picture import PictureDesktop
 
 # The output's logical size: room for the window, a larger size of it and
@@ -30,27 +29,20 @@ from .window_picture import PictureDesktop
 OUTPUT = (800, 600)
 
 
-def surface_damage(log, start):
-    """The damage_buffer rectangles (x, y, width, height) that a WAYLAND_DEBUG
-    log sends for the program's own surface (the one given a window role)
-    from byte start on, and how many commits of it there are."""
+def expect_damage_follows_strokes(log, start, canvas, scale, moves):
+    """The commits of a drag (in the WAYLAND_DEBUG log from byte start on)
+    damage only rectangles around what it drew: each one holds a drawn pixel
+    and lies within the drawn pixels' bounds (never the whole window), and
+    there is no more than a commit a move."""
     with open(log, "rb") as f:
         whole = f.read().decode("utf-8", "replace")
     text = whole[start:whole.rfind("\n")]
+    # The program's own surface: the one given a window role.
     role = re.search(r"get_xdg_surface\(new id xdg_surface@\d+, (wl_surface@\d+)\)", whole)
-    if role is None:
-        return [], 0
-    surface = re.escape(role.group(1))
+    surface = re.escape(role.group(1)) if role else "no surface"
     rects = [tuple(int(v) for v in m.groups()) for m in re.finditer(
         r"-> %s\.damage_buffer\((\d+), (\d+), (\d+), (\d+)\)" % surface, text)]
-    return rects, len(re.findall(r"-> %s\.commit\(\)" % surface, text))
-
-
-def expect_damage_follows_strokes(log, start, canvas, scale, moves):
-    """The commits of a drag damage only rectangles around what it drew:
-    each one holds a drawn pixel and lies within the drawn pixels' bounds
-    (never the whole window), and there is no more than a commit a move."""
-    rects, commits = surface_damage(log, start)
+    commits = len(re.findall(r"-> %s\.commit\(\)" % surface, text))
     drawn = set(canvas.pixels)
     xs, ys = [p[0] for p in drawn], [p[1] for p in drawn]
     bounds = (min(xs) - 5, min(ys) - 5, max(xs) + 6, max(ys) + 6)
@@ -74,8 +66,6 @@ def drag_and_close(ctx, compositor, desktop, close_how, more=None, wayland=True)
     from the protocol log), and the title bar's close ends the program with
     exit code 0. more(app, canvas), a compositor's own steps, returns what it
     saw."""
-    log = os.path.join(compositor.work_dir,
-                       "%s-%d.log" % (ctx.target.log_label, len(ctx.target.programs) + 1))
     if wayland:
         ctx.target.extra_env["WAYLAND_DEBUG"] = "1"
     program = compositor.launch(ctx.target, wayland=wayland)
@@ -89,13 +79,13 @@ def drag_and_close(ctx, compositor, desktop, close_how, more=None, wayland=True)
         bar = wait_for(lambda: desktop.title_bar(window), 10, "a title bar above the window")
         app.wait_white(timeout=15)
         canvas = ExpectedCanvas()
-        start = os.path.getsize(log)
+        start = os.path.getsize(program.log)
         for points in (TIE_LOOP, MIXED_STROKE):
             app.draw_stroke(canvas, points, BLACK_PEN)
         expect_picture(app, canvas, "the strokes under the pointer")
         seen = ""
         if wayland:
-            seen = expect_damage_follows_strokes(log, start, canvas, compositor.scale,
+            seen = expect_damage_follows_strokes(program.log, start, canvas, compositor.scale,
                                                  len(TIE_LOOP) + len(MIXED_STROKE))
         seen += more(app, canvas) if more else ""
         took = close_exits_zero(app, close_how)
@@ -133,17 +123,7 @@ def _sway_burst_and_resizes(app, canvas, sway, desktop, wayland):
            "scenario error: the window is a %s window" % shell)
     burst = zigzag(30, 550, 330, 2, 40)
     _expect_every_point_counts(burst, BLACK_PEN)
-    app.move(*burst[0])
-    app.press(1)
-    canvas.press(burst[0])
-    for p in burst[1:]:
-        canvas.segment(p, BLACK_PEN)
-    app.move_burst(burst[1:])
-    try:
-        expect_picture(app, canvas, "a zig-zag of %d moves sent in a burst" % (len(burst) - 1))
-    finally:
-        app.release(1)
-
+    _burst_drag(app, canvas, burst)
     steps = []
     w, h = CLIENT
     small = _resize(app, desktop, 300, 200, steps)
@@ -176,55 +156,23 @@ def _on_sway(ctx, scale, wayland):
             wayland=wayland)
 
 
-@desktop_check("xwayland_drag_and_resize")
-def xwayland_drag_and_resize(ctx):
-    return _on_sway(ctx, 1, wayland=False)
+for _name, _scale, _wayland in (("xwayland_drag_and_resize", 1, False),
+                                ("wayland_scale_1", 1, True), ("wayland_scale_2", 2, True)):
+    desktop_check(_name)(lambda ctx, s=_scale, w=_wayland: _on_sway(ctx, s, w))
 
 
-@desktop_check("wayland_scale_1")
-def wayland_scale_1(ctx):
-    return _on_sway(ctx, 1, wayland=True)
+# ---------------------------------------------------------- mutter, kwin
 
-
-@desktop_check("wayland_scale_2")
-def wayland_scale_2(ctx):
-    return _on_sway(ctx, 2, wayland=True)
-
-
-# ------------------------------------------------------------------ mutter
-
-def _on_mutter(ctx, scale):
-    with Mutter(ctx.log, ctx.work_dir, scale=scale, size=OUTPUT) as mutter:
-        return "mutter at " + drag_and_close(ctx, mutter, PictureDesktop(mutter),
-                                             "a click on the title bar's close button")
-
-
-@desktop_check("mutter_scale_1")
-def mutter_scale_1(ctx):
-    return _on_mutter(ctx, 1)
-
-
-@desktop_check("mutter_scale_2")
-def mutter_scale_2(ctx):
-    return _on_mutter(ctx, 2)
-
-
-# -------------------------------------------------------------------- kwin
-
-def _on_kwin(ctx, scale):
-    with Kwin(ctx.log, ctx.work_dir, scale=scale, size=OUTPUT) as kwin:
-        return "kwin_wayland at " + drag_and_close(ctx, kwin, PictureDesktop(kwin),
+def _on_picture_desktop(ctx, compositor, scale):
+    with compositor(ctx.log, ctx.work_dir, scale=scale, size=OUTPUT) as comp:
+        return comp.name + " at " + drag_and_close(ctx, comp, PictureDesktop(comp),
                                                    "a click on the title bar's close button")
 
 
-@desktop_check("kwin_scale_1")
-def kwin_scale_1(ctx):
-    return _on_kwin(ctx, 1)
-
-
-@desktop_check("kwin_scale_2")
-def kwin_scale_2(ctx):
-    return _on_kwin(ctx, 2)
+for _compositor in (Mutter, Kwin):
+    for _scale in (1, 2):
+        desktop_check("%s_scale_%d" % (_compositor.name, _scale))(
+            lambda ctx, c=_compositor, s=_scale: _on_picture_desktop(ctx, c, s))
 
 
 # ------------------------------------------------------------------ weston
@@ -236,10 +184,9 @@ class SeatlessWeston(Compositor):
     tools = {"weston": "weston"}
 
     def _start(self):
-        weston = self.spawn(["weston", "--backend=headless-backend.so", "--socket=wayland-1",
-                             "--idle-time=0"], "weston.log")
-        self.wait_socket(weston, "wayland-1", "weston")
-        self.wayland_display = "wayland-1"
+        self.serve(["weston", "--backend=headless-backend.so", "--socket=wayland-1",
+                    "--idle-time=0"], "weston.log")
+        return "weston on " + self.wayland_display
 
 
 @desktop_check("weston_no_seat_fails_loudly")

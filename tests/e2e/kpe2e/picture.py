@@ -88,6 +88,16 @@ class Picture:
         write_png(path, self.width, self.height, b"".join(rows))
 
 
+def bgrx_picture(data, stride, x, y, width, height):
+    """A rectangle of a frame of 32-bit BGRx (or opaque premultiplied ARGB32)
+    pixels, rows `stride` bytes apart, its fourth byte made 0 so that each
+    pixel reads 0xRRGGBB."""
+    rows = bytearray(b"".join(data[(y + r) * stride + 4 * x:(y + r) * stride + 4 * (x + width)]
+                              for r in range(height)))
+    rows[3::4] = bytes(width * height)
+    return Picture(width, height, array("I", bytes(rows)))
+
+
 def _chunk(kind, data):
     body = kind + data
     return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)

@@ -31,6 +31,13 @@ def start(argv, env=None, address_space=None, **kwargs):
     return subprocess.Popen(argv, env=env, start_new_session=True, preexec_fn=prepare, **kwargs)
 
 
+def start_logged(argv, path, mode="wb", **kwargs):
+    """start() with no input, its output (stdout too unless given) to a file."""
+    with open(path, mode) as out:
+        kwargs.setdefault("stdout", out)
+        return start(argv, stdin=subprocess.DEVNULL, stderr=out, **kwargs)
+
+
 def alive(pid):
     try:
         os.kill(pid, 0)

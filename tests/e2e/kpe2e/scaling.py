@@ -90,6 +90,32 @@ class ScaledXWindow:
         self.x.resize(win, width * self.scale, height * self.scale)
 
 
+class CompositorView:
+    """The XClient operations of App on a Wayland compositor's output, in
+    logical pixels: a subclass places them on the physical grid
+    (_physical(x, y)); `pointer` moves and presses in physical pixels."""
+
+    root = None
+
+    def __init__(self, compositor, pointer):
+        self.comp, self.pointer, self.scale = compositor, pointer, compositor.scale
+
+    def move(self, x, y):
+        self.pointer.move(*self._physical(x, y))
+
+    def move_burst(self, points):
+        self.pointer.moves([self._physical(x, y) for x, y in points])
+
+    def button(self, number, down):
+        self.pointer.button(number, down)
+
+    def key(self, keysym_name, down):
+        raise RuntimeError("the harness sends no keys on Wayland")
+
+    def release_all(self):
+        self.pointer.release_all()
+
+
 class ViewSession:
     """What App needs of a session, with a view standing in for the X client."""
 

@@ -20,14 +20,13 @@ import os
 import socket
 import struct
 import subprocess
-import time
 from array import array
 
 from .compositor import Compositor
 from .picture import Picture
 from .rfb import PointerClient
-from .scaling import logical_picture
-from .waiting import wait_for
+from .scaling import CompositorView, logical_picture
+from .waiting import wait_for_window
 
 TOOLS = {"sway": "sway", "wayvnc": "wayvnc", "grim": "grim"}
 TITLE = "Kelvane Paint"
@@ -105,17 +104,6 @@ class Sway(Compositor):
         self.xwayland = xwayland
         if xwayland:
             self.tools = dict(TOOLS, Xwayland="xwayland")
-        self.ipc_path = None
-        self.pointer = None
-
-    def _stop(self):
-        if self.pointer is not None:
-            try:
-                self.pointer.release_all()
-            except OSError:
-                pass
-            self.pointer.close()
-            self.pointer = None
 
     def _start(self):
         self.env_extra = dict(XCURSOR_PATH=os.path.join(self.runtime, "icons"),
@@ -142,7 +130,6 @@ class Sway(Compositor):
 
         env = self.base_env()
         env.update(WLR_BACKENDS="headless", WLR_RENDERER="pixman", WLR_LIBINPUT_NO_DEVICES="1")
-        t0 = time.monotonic()
         sway = self.spawn(["sway", "--config", config], "sway.log", env)
         env_file = os.path.join(self.runtime, "env")
         self.wait_ready(sway, lambda: os.path.exists(env_file) and glob.glob(
@@ -159,38 +146,27 @@ class Sway(Compositor):
                              os.path.join(self.runtime, "vnc.sock")], "wayvnc.log")
         vnc_socket = self.wait_socket(wayvnc, "vnc.sock", "wayvnc", 20)
         self.pointer = PointerClient(vnc_socket)
+        self.closing.append(self.pointer)
         expect_fb = (w * self.scale, h * self.scale)
         if (self.pointer.width, self.pointer.height) != expect_fb:
             raise RuntimeError("wayvnc's framebuffer is %dx%d, the output %dx%d"
                                % ((self.pointer.width, self.pointer.height) + expect_fb))
-        self.log("sway on %s (output %dx%d, scale %d%s), wayvnc attached, in %.1f s"
-                 % (self.wayland_display, w, h, self.scale,
-                    ", Xwayland " + self.x_display if self.xwayland else "",
-                    time.monotonic() - t0))
+        return "sway on %s (output %dx%d, scale %d%s), wayvnc attached" % (
+            self.wayland_display, w, h, self.scale,
+            ", Xwayland " + self.x_display if self.xwayland else "")
 
     # ---------------------------------------------------------------- IPC
 
     def ipc(self, kind, payload=b""):
-        s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-        s.settimeout(10)
-        try:
+        with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:
+            s.settimeout(10)
             s.connect(self.ipc_path)
             s.sendall(IPC_MAGIC + struct.pack("=II", len(payload), kind) + payload)
-            head = b""
-            while len(head) < 14:
-                chunk = s.recv(14 - len(head))
-                if not chunk:
-                    raise RuntimeError("sway closed its IPC socket")
-                head += chunk
-            length, _ = struct.unpack("=II", head[6:])
-            body = b""
-            while len(body) < length:
-                chunk = s.recv(length - len(body))
-                if not chunk:
-                    raise RuntimeError("sway closed its IPC socket")
-                body += chunk
-        finally:
-            s.close()
+            with s.makefile("rb") as reply:
+                head = reply.read(14)  # magic, length, type
+                body = reply.read(struct.unpack_from("=I", head, 6)[0]) if len(head) == 14 else b""
+        if not body:
+            raise RuntimeError("sway closed its IPC socket")
         return json.loads(body)
 
     def command(self, text):
@@ -222,15 +198,12 @@ class Sway(Compositor):
     def find_window(self, program, timeout=40):
         """Waits for the program's visible window; returns its container id."""
         def probe():
-            code = program.exit_code()
-            if code is not None:
-                raise AssertionError("the program exited with code %s before its window "
-                                     "appeared" % code)
             for v in self.views():
                 if v.get("pid") == program.pid and v.get("visible"):
                     return v["id"]
             return None
-        return wait_for(probe, timeout, "the program's window in sway's tree")
+        return wait_for_window(program.exit_code, probe, timeout,
+                               "the program's window in sway's tree")
 
     # ------------------------------------------------------------- pictures
 
@@ -249,15 +222,14 @@ class Sway(Compositor):
         return Picture(pw, ph, pixels)
 
 
-class SwayDesktop:
+class SwayDesktop(CompositorView):
     """The XClient operations that App (session.py) uses, on sway: windows are
     sway container ids, coordinates are the output's logical pixels, input
     goes through wayvnc, pictures through grim (one pixel a logical block)."""
 
     def __init__(self, sway):
+        super().__init__(sway, sway.pointer)
         self.sway = sway
-        self.scale = sway.scale
-        self.root = None
 
     def find_window(self, program, size=None):
         """The program's window, moved to a whole-pixel place (its size is
@@ -296,21 +268,6 @@ class SwayDesktop:
     def _physical(self, x, y):
         s = self.scale
         return s * x + s // 2, s * y + s // 2
-
-    def move(self, x, y):
-        self.sway.pointer.move(*self._physical(x, y))
-
-    def move_burst(self, points):
-        self.sway.pointer.moves([self._physical(x, y) for x, y in points])
-
-    def button(self, number, down):
-        self.sway.pointer.button(number, down)
-
-    def key(self, keysym_name, down):
-        raise RuntimeError("the harness sends no keys on Wayland")
-
-    def release_all(self):
-        self.sway.pointer.release_all()
 
     def place(self, con_id, x=16, y=16):
         """Moves the floating window to a whole-pixel place. sway centres a new

@@ -19,9 +19,14 @@ class Skip(Exception):
 class Program:
     """One running instance of the program."""
 
-    def __init__(self, proc, argv):
+    def __init__(self, proc, argv, log=None):
         self.proc = proc
         self.argv = argv
+        self.log = log  # the file of its stdout and stderr
+
+    def output(self):
+        with open(self.log, "rb") as f:
+            return f.read()
 
     @property
     def pid(self):
@@ -49,6 +54,16 @@ class Program:
 
     def stopped(self):
         return processes.stopped(self.proc.pid)
+
+
+def with_extra_env(env, extra):
+    """env with a check's settings (extra_env) applied; None takes a variable away."""
+    for name, value in extra.items():
+        if value is None:
+            env.pop(name, None)
+        else:
+            env[name] = value
+    return env
 
 
 class Target:
@@ -91,15 +106,14 @@ class Target:
         raise NotImplementedError
 
     def launch(self, args=()):
-        argv = self.argv(list(args))
-        name = "%s-%d.log" % (self.log_label, len(self.programs) + 1)
-        out = open(os.path.join(self.work_dir, name), "wb")
-        try:
-            proc = processes.start(argv, env=self.env(), stdin=subprocess.DEVNULL, stdout=out,
-                                   stderr=subprocess.STDOUT, address_space=self.address_space)
-        finally:
-            out.close()
-        program = Program(proc, argv)
+        return self.start_program(self.argv(list(args)), self.env(),
+                                  address_space=self.address_space)
+
+    def start_program(self, argv, env, **kwargs):
+        """Starts an instance, its output logged under log_label, and keeps it
+        so that the harness stops it whatever happens."""
+        log = os.path.join(self.work_dir, "%s-%d.log" % (self.log_label, len(self.programs) + 1))
+        program = Program(processes.start_logged(argv, log, env=env, **kwargs), argv, log)
         self.programs.append(program)
         return program
 
@@ -148,13 +162,7 @@ class NativeTarget(Target):
         env.setdefault("SDL_VIDEODRIVER", "x11")
         env.setdefault("SDL_AUDIODRIVER", "dummy")
         env.pop("WAYLAND_DISPLAY", None)
-        # A check's settings; None takes a variable away.
-        for name, value in self.extra_env.items():
-            if value is None:
-                env.pop(name, None)
-            else:
-                env[name] = value
-        return env
+        return with_extra_env(env, self.extra_env)
 
     def argv(self, args):
         return [self.exe] + args
@@ -244,12 +252,8 @@ class WineTarget(Target):
             self.log("prefix ready after %.1f s" % (time.monotonic() - t0))
 
     def run_tool(self, argv, timeout):
-        out = open(os.path.join(self.work_dir, "wine-setup.log"), "ab")
-        try:
-            proc = processes.start(argv, env=self.env(), stdin=subprocess.DEVNULL, stdout=out,
-                                   stderr=subprocess.STDOUT)
-        finally:
-            out.close()
+        proc = processes.start_logged(argv, os.path.join(self.work_dir, "wine-setup.log"), "ab",
+                                      env=self.env())
         try:
             code = proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:

@@ -29,3 +29,15 @@ def wait_for(probe, timeout, what, interval=0.02):
                 msg += " (last seen: %s)" % detail
             raise WaitTimeout(msg)
         time.sleep(interval)
+
+
+def wait_for_window(exit_code, probe, timeout, what):
+    """wait_for() for a program's window that fails at once, not at the
+    timeout, when exit_code() says that the program has ended."""
+    def checked():
+        code = exit_code()
+        if code is not None:
+            raise AssertionError("the program exited with code %s before its window appeared"
+                                 % code)
+        return probe()
+    return wait_for(checked, timeout, what)

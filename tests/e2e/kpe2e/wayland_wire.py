@@ -8,13 +8,12 @@ import socket
 import struct
 
 DISPLAY = 1
-# wl_display requests and events; wl_registry's; wl_callback's; wl_seat's.
-SYNC, GET_REGISTRY = 0, 1
-ERROR, DELETE_ID = 0, 1
-BIND, GLOBAL, GLOBAL_REMOVE = 0, 0, 1
+# wl_display's requests and error event; wl_registry's bind and global;
+# wl_callback's done; wl_seat's capabilities event and pointer bit.
+SYNC, GET_REGISTRY, ERROR = 0, 1, 0
+BIND, GLOBAL = 0, 0
 CALLBACK_DONE = 0
-SEAT_CAPABILITIES = 0
-SEAT_POINTER = 1
+SEAT_CAPABILITIES, SEAT_POINTER = 0, 1
 
 
 def string(text):
@@ -40,11 +39,10 @@ class Connection:
         self.sock.settimeout(timeout)
         self.next_id = 2
         self.buffer = b""
-        self.handlers = {}
         self.globals = {}
         self.registry = self.new_id()
+        self.handlers = {self.registry: self._on_registry}
         self.request(DISPLAY, GET_REGISTRY, uint(self.registry))
-        self.handlers[self.registry] = self._on_registry
         self.roundtrip()
 
     def close(self):
@@ -59,8 +57,7 @@ class Connection:
 
     def _on_registry(self, opcode, body):
         if opcode == GLOBAL:
-            name, = struct.unpack_from("=I", body)
-            length, = struct.unpack_from("=I", body, 4)
+            name, length = struct.unpack_from("=II", body)
             interface = body[8:8 + length - 1].decode()
             version, = struct.unpack_from("=I", body, 8 + length + (-length % 4))
             self.globals[interface] = (name, version)

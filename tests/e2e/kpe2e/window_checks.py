@@ -67,6 +67,22 @@ def _drag_while_stopped(app, canvas, points):
         canvas.segment(p, BLACK_PEN)
 
 
+def _burst_drag(app, canvas, points):
+    """A left drag through points, every move after the first sent at once:
+    the picture must show each of them (returned)."""
+    app.move(*points[0])
+    app.press(1)
+    canvas.press(points[0])
+    for p in points[1:]:
+        canvas.segment(p, BLACK_PEN)
+    app.move_burst(points[1:])
+    try:
+        return expect_picture(app, canvas, "the zig-zag of %d moves sent in a burst"
+                              % (len(points) - 1))
+    finally:
+        app.release(1)
+
+
 @check("fast_drag_keeps_every_move")
 def fast_drag_keeps_every_move(session):
     """Hundreds of moves sent while the program is stopped (SIGSTOP), so that
@@ -91,17 +107,9 @@ def fast_drag_keeps_every_move(session):
         queued_took = time.monotonic() - t0
         app.release(1)
 
-        app.move(*running[0])
-        app.press(1)
-        canvas.press(running[0])
-        for p in running[1:]:
-            canvas.segment(p, BLACK_PEN)
         t0 = time.monotonic()
-        app.move_burst(running[1:])
-        pic = expect_picture(app, canvas, "the zig-zag of %d moves sent in a burst"
-                             % (len(running) - 1))
+        pic = _burst_drag(app, canvas, running)
         running_took = time.monotonic() - t0
-        app.release(1)
         corners = [p for p in queued[:-1] + running[:-1] if pic.get(*p) != 0]
         expect(not corners, "points not on the line: %s" % corners[:5])
         return ("%d moves queued while stopped: all drawn exactly, shown %.2f s after SIGCONT; "

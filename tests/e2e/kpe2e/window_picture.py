@@ -6,13 +6,13 @@ one colour right above it, and its close button the rightmost glyph on it.
 PictureDesktop gives App (session.py) the XClient operations it uses, in the
 output's logical pixels, on top of a compositor that supplies
 grab_physical(x, y, w, h), move(x, y), moves(points) (physical pixels),
-button(n, down) and release_all()."""
+button(n, down) and release_all() (compositor.EvdevPointer)."""
 
 from collections import Counter
 
 from .picture import WHITE, rgb_hex
-from .scaling import logical_picture
-from .waiting import wait_for
+from .scaling import CompositorView, logical_picture
+from .waiting import wait_for_window
 
 WHITE_BYTES = WHITE.to_bytes(4, "little")
 # How far above the client area a title bar is looked for, in logical pixels.
@@ -39,8 +39,8 @@ def find_white_area(pic, width, height):
         while end < pic.width and pic.pixels[y * pic.width + end] == WHITE:
             end += 1
         widest = max(widest, end - x)
-        if end - x != width or (x > 0 and pic.pixels[y * pic.width + x - 1] == WHITE) or (
-                y > 0 and pic.pixels[(y - 1) * pic.width + x] == WHITE):
+        # (The pixel left of the first run of width whites is not white.)
+        if end - x != width or (y > 0 and pic.pixels[(y - 1) * pic.width + x] == WHITE):
             continue
         column = [pic.pixels[(y + k) * pic.width + x] for k in range(height)]
         if all(c == WHITE for c in column) and (
@@ -92,24 +92,20 @@ def title_bar(band, client_width):
     return (bottom - top + 1, colour, close), "found"
 
 
-class PictureDesktop:
+class PictureDesktop(CompositorView):
     """One program window found on the screen. As with ScaledXWindow, the
     client area is the logical root: (0, 0) is its top-left block, wherever
     that lies on the physical pixel grid (mutter may place a window half a
     logical pixel off it)."""
 
     def __init__(self, compositor):
-        self.comp = compositor
-        self.scale = compositor.scale
-        self.root = None
-        self.origin = None
-        self.size = None
-        self.close_button = None
+        super().__init__(compositor, compositor)
+        self.origin = self.size = self.close_button = None
 
-    def _pointer(self, x, y):
-        """Where the pointer goes for the logical pixel (x, y): a quarter into
-        its block, so that a compositor that rounds the position to a whole
-        logical pixel (kwin) and one that does not (mutter) find the same."""
+    def _physical(self, x, y):
+        """A quarter into the logical pixel's block, so that a compositor that
+        rounds the position to a whole logical pixel (kwin) and one that does
+        not (mutter) find the same."""
         s = self.scale
         return self.origin[0] + s * x + s / 4, self.origin[1] + s * y + s / 4
 
@@ -121,18 +117,14 @@ class PictureDesktop:
 
     def find_window(self, program, size, timeout=40):
         """Waits for the program's client area: a white area of its size."""
-        s = self.scale
-        w, h = self.comp.size
+        s, (w, h) = self.scale, self.comp.size
 
         def probe():
-            code = program.exit_code()
-            if code is not None:
-                raise AssertionError("the program exited with code %s before its window "
-                                     "appeared" % code)
             corner, detail = find_white_area(self.comp.grab_physical(0, 0, s * w, s * h),
                                              s * size[0], s * size[1])
             return corner is not None, corner or detail
-        self.origin = wait_for(probe, timeout, "a white %dx%d client area on the screen" % size)
+        self.origin = wait_for_window(program.exit_code, probe, timeout,
+                                      "a white %dx%d client area on the screen" % size)
         self.size = tuple(size)
         return 1
 
@@ -142,28 +134,15 @@ class PictureDesktop:
     def title_bar(self, window):
         """(ok, detail) for wait_for: the title bar and its close button."""
         top = -min(BAND, self.origin[1] // self.scale)
-        band = self.grab(None, 0, top, self.size[0], -top)
-        found, detail = title_bar(band, self.size[0])
+        found, detail = title_bar(self.grab(None, 0, top, self.size[0], -top), self.size[0])
         if found is None:
             return False, detail
         height, colour, self.close_button = found
         return True, "a title bar %d px high in %s, its close button at %s" % (
             height, rgb_hex(colour), self.close_button)
 
-    def move(self, x, y):
-        self.comp.move(*self._pointer(x, y))
-
-    def move_burst(self, points):
-        self.comp.moves([self._pointer(x, y) for x, y in points])
-
-    def button(self, number, down):
-        self.comp.button(number, down)
-
-    def release_all(self):
-        self.comp.release_all()
-
     def close_window(self, window):
         """Clicks the title bar's close button."""
         self.move(*self.close_button)
-        self.comp.button(1, True)
-        self.comp.button(1, False)
+        self.button(1, True)
+        self.button(1, False)

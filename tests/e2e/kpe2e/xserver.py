@@ -15,7 +15,7 @@ from Xlib.protocol import event
 
 from . import processes
 from .picture import Picture
-from .waiting import wait_for
+from .waiting import wait_for_window
 
 
 class Xvfb:
@@ -163,17 +163,13 @@ class XClient:
         exited() is asked on each round, so that a program that dies early
         fails the wait at once instead of at the timeout."""
         def probe():
-            if exited is not None:
-                code = exited()
-                if code is not None:
-                    raise AssertionError("the program exited with code %s before its window "
-                                         "appeared" % code)
             for win in self.top_level_windows():
                 owner = self.window_pid(win)
                 if pid is None or owner is None or owner == pid:
                     return win
             return None
-        return wait_for(probe, timeout, 'a viewable window titled "%s"' % self.TITLE)
+        return wait_for_window(exited or (lambda: None), probe, timeout,
+                               'a viewable window titled "%s"' % self.TITLE)
 
     def exists(self, win):
         try:
