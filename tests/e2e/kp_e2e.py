@@ -152,7 +152,7 @@ def run_desktop(args, work_dir):
             failed.append(name)
         finally:
             target.teardown()
-            target.extra_env = {}
+            target.extra_env, target.address_space = {}, None
     signal.setitimer(signal.ITIMER_REAL, 0)
     log("%d of %d desktop check(s) passed, %d skipped; done in %.1f s" % (
         len(args.names) - len(failed) - len(skipped), len(args.names), len(skipped),

@@ -83,9 +83,6 @@ class Compositor:
             raise
         return self
 
-    def _start(self):
-        raise NotImplementedError
-
     def __exit__(self, *exc):
         try:
             for connection in reversed(self.closing):
@@ -188,15 +185,6 @@ class Compositor:
         return target.start_program([self.program_path(target)] + list(args),
                                     self.program_env(target, wayland), cwd=self.runtime,
                                     **self.as_user())
-
-    def run_program(self, target, timeout=15):
-        """Runs the program to its end and returns the CompletedProcess."""
-        try:
-            return subprocess.run([self.program_path(target)], env=self.program_env(target),
-                                  stdin=subprocess.DEVNULL, capture_output=True,
-                                  timeout=timeout, cwd=self.runtime, **self.as_user())
-        except subprocess.TimeoutExpired:
-            raise AssertionError("the program still runs after %d s" % timeout)
 
 
 class EvdevPointer:
