@@ -432,23 +432,18 @@ def chaos_end_signals(ctx):
     Wayland), by the signal itself; with its window up, as a close does
     (exit code 0)."""
     listener, path, display = _silent_display()
+    env = {k: v for k, v in ctx.target.env().items()
+           if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER")}
     results = []
     try:
         for sig in (signal.SIGTERM, signal.SIGINT):
-            for kind, env in (("X11", {"DISPLAY": display}), ("Wayland", {"WAYLAND_DISPLAY": path})):
-                full = {k: v for k, v in ctx.target.env().items()
-                        if k not in ("DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER")}
-                proc = subprocess.Popen(ctx.target.argv([]), env=dict(full, **env),
-                                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
-                try:
-                    time.sleep(0.5)  # connected and waiting for the answer
-                    expect(proc.poll() is None, "the program ended on its own (exit code %s) "
-                           "waiting for a silent %s display" % (proc.returncode, kind))
-                    code, took = _ends_within_a_second(proc, sig)
-                finally:
-                    proc.kill()
-                    proc.wait()
+            for kind, at in (("X11", {"DISPLAY": display}), ("Wayland", {"WAYLAND_DISPLAY": path})):
+                # Stopped by the harness if a check below fails.
+                program = ctx.target.start_program(ctx.target.argv([]), dict(env, **at))
+                time.sleep(0.5)  # connected and waiting for the answer
+                expect(program.exit_code() is None, "the program ended on its own (exit code %s) "
+                       "waiting for a silent %s display" % (program.exit_code(), kind))
+                code, took = _ends_within_a_second(program.proc, sig)
                 expect(code == -sig, "exit status %s after %s on a silent %s display, expected "
                        "death by the signal" % (code, sig.name, kind))
                 results.append("%s %s %.2f s" % (kind, sig.name, took))

@@ -49,9 +49,7 @@ class Compositor:
     tools = {}
 
     def __init__(self, log, work_dir, scale=1, size=(800, 600)):
-        self.log = log
-        self.work_dir = work_dir
-        self.scale = scale
+        self.log, self.work_dir, self.scale = log, work_dir, scale
         # The output's logical size; its mode is this times the scale.
         self.size = size
         self.user = self.runtime = self.wayland_display = self.x_display = None

@@ -5,9 +5,9 @@ The bus runs as the desktop's user. When the harness runs as root, the bus
 also lets root in, since a session bus admits only its own user otherwise."""
 
 import os
-import time
 
 from .targets import Skip
+from .waiting import wait_for
 
 try:
     from gi.repository import Gio, GLib
@@ -79,14 +79,14 @@ class SessionBus:
         sub = self.conn.signal_subscribe(None, iface, member, path, None,
                                          Gio.DBusSignalFlags.NONE,
                                          lambda *a: got.append(a[5].unpack()))
+        context = GLib.MainContext.default()
+
+        def probe():
+            while context.iteration(False):  # what has come in, the signal among it
+                pass
+            return got
         try:
             start()
-            context = GLib.MainContext.default()
-            deadline = time.monotonic() + timeout
-            while not got and time.monotonic() < deadline:
-                context.iteration(False) or time.sleep(0.01)
+            return wait_for(probe, timeout, "%s.%s from %s" % (iface, member, path))[0]
         finally:
             self.conn.signal_unsubscribe(sub)
-        if not got:
-            raise RuntimeError("no %s.%s from %s within %d s" % (iface, member, path, timeout))
-        return got[0]

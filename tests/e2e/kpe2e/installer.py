@@ -96,8 +96,7 @@ def installer(session):
     except ImportError:
         raise NotApplicable("python3-pefile is not installed: no reading the version resource")
     config = os.path.join(os.path.dirname(built), "CPackConfig.cmake")  # the build's
-    with open(config) as f:
-        version = re.search(r'CPACK_PACKAGE_VERSION "(.*)"', f.read()).group(1)
+    version = re.search(r'CPACK_PACKAGE_VERSION "(.*)"', open(config).read()).group(1)
     strings = {k.decode(): v.decode() for info in getattr(pefile.PE(built), "FileInfo", [[]])[0]
                for table in getattr(info, "StringTable", []) for k, v in table.entries.items()}
     want = {"FileDescription": "Kelvane Paint", "ProductName": "Kelvane Paint",

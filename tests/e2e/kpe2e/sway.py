@@ -29,7 +29,6 @@ from .scaling import CompositorView, logical_picture
 from .waiting import wait_for_window
 
 TOOLS = {"sway": "sway", "wayvnc": "wayvnc", "grim": "grim"}
-TITLE = "Kelvane Paint"
 APP_ID = "kelvane-paint"
 CURSOR_THEME = "kp-invisible"
 CURSOR_NAMES = (
@@ -188,10 +187,7 @@ class Sway(Compositor):
         return out
 
     def view(self, con_id):
-        for v in self.views():
-            if v["id"] == con_id:
-                return v
-        return None
+        return next((v for v in self.views() if v["id"] == con_id), None)
 
     # --------------------------------------------------------- the program
 
@@ -252,15 +248,8 @@ class SwayDesktop(CompositorView):
         r, w = v["rect"], v["window_rect"]
         return r["x"] + w["x"], r["y"] + w["y"], w["width"], w["height"]
 
-    def window_name(self, con_id):
-        v = self.sway.view(con_id)
-        return v.get("name") if v else None
-
     def exists(self, con_id):
         return self.sway.view(con_id) is not None
-
-    def top_level_windows(self, title=TITLE):
-        return [v["id"] for v in self.sway.views() if v.get("name") == title]
 
     def grab(self, root, x, y, width, height):
         return logical_picture(self.sway.grab_physical(x, y, width, height), self.scale, x, y)

@@ -42,8 +42,7 @@ def find_white_area(pic, width, height):
         # (The pixel left of the first run of width whites is not white.)
         if end - x != width or (y > 0 and pic.pixels[(y - 1) * pic.width + x] == WHITE):
             continue
-        column = [pic.pixels[(y + k) * pic.width + x] for k in range(height)]
-        if all(c == WHITE for c in column) and (
+        if all(pic.pixels[(y + k) * pic.width + x] == WHITE for k in range(height)) and (
                 y + height == pic.height or pic.pixels[(y + height) * pic.width + x] != WHITE):
             return (x, y), "found"
     return None, "no white %dx%d area (widest white run %d)" % (width, height, widest)
@@ -61,17 +60,14 @@ def title_bar(band, client_width):
         """The row's colour if one colour (not white) fills most of it."""
         c, n = Counter(rows[r]).most_common(1)[0]
         return c if n >= 0.6 * w and c != WHITE else None
-    colour = None
     # The bar may sit on a border line or two right above the client area.
     for bottom in range(band.height - 1, max(band.height - 4, -1), -1):
-        colour = dominant(bottom)
-        top = bottom
+        colour, top = dominant(bottom), bottom
         while colour is not None and top > 0 and dominant(top - 1) == colour:
             top -= 1
         if colour is not None and bottom - top + 1 >= MIN_BAR:
             break
-        colour = None
-    if colour is None:
+    else:
         return None, "no band of one colour at least %d px high above the client area" % MIN_BAR
     inner = range(top + 2, bottom - 1)
 
