@@ -42,11 +42,16 @@ class SessionBus:
         address = "unix:path=" + os.path.join(compositor.runtime, "bus")
         proc = compositor.spawn(["dbus-daemon", "--config-file=" + config, "--nofork",
                                  "--address=" + address], "dbus.log")
-        compositor.wait_socket(proc, "bus", "the session bus")
+
+        def connect():
+            try:
+                return True, Gio.DBusConnection.new_for_address_sync(
+                    address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
+                    Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
+            except GLib.Error as e:  # its socket is there a moment before it listens
+                return False, e.message
+        self.conn = compositor.wait_ready(proc, connect, "the session bus to take connections")
         compositor.env_extra["DBUS_SESSION_BUS_ADDRESS"] = address
-        self.conn = Gio.DBusConnection.new_for_address_sync(
-            address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT |
-            Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION, None, None)
         compositor.closing.append(self)
 
     def close(self):
