@@ -73,9 +73,8 @@ class SessionBus:
         return result.unpack() if result is not None else ()
 
     def has_owner(self, name):
-        (owned,) = self.call("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                             "org.freedesktop.DBus", "NameHasOwner", variant("(s)", (name,)), "(b)")
-        return owned
+        return self.call("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                         "NameHasOwner", variant("(s)", (name,)), "(b)")[0]
 
     def wait_signal(self, path, iface, member, start, timeout=20):
         """Subscribes to a signal, calls start(), and waits for the signal;

@@ -147,10 +147,9 @@ def _sway_burst_and_resizes(app, canvas, sway, desktop, wayland):
 
 
 def _on_sway(ctx, scale, wayland):
-    how = "Wayland" if wayland else "Xwayland"
     with Sway(ctx.log, ctx.work_dir, scale=scale, size=OUTPUT, xwayland=not wayland) as sway:
         desktop = SwayDesktop(sway)
-        return how + " on sway at " + drag_and_close(
+        return ("Wayland" if wayland else "Xwayland") + " on sway at " + drag_and_close(
             ctx, sway, desktop, "sway's kill (the close of a title bar)",
             lambda app, canvas: _sway_burst_and_resizes(app, canvas, sway, desktop, wayland),
             wayland=wayland)

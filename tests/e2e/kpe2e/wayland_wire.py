@@ -11,8 +11,7 @@ DISPLAY = 1
 # wl_display's requests and error event; wl_registry's bind and global;
 # wl_callback's done; wl_seat's capabilities event and pointer bit.
 SYNC, GET_REGISTRY, ERROR = 0, 1, 0
-BIND, GLOBAL = 0, 0
-CALLBACK_DONE = 0
+BIND, GLOBAL, CALLBACK_DONE = 0, 0, 0
 SEAT_CAPABILITIES, SEAT_POINTER = 0, 1
 
 
