@@ -166,10 +166,16 @@ void ShmPresenter::Copy(Buffer &b, const RECT &r)
 void ShmPresenter::Present()
 {
     const int width = pixels_->Width(), height = pixels_->Height();
-    if (!ready_ || frame_ != nullptr || width == 0 || height == 0)
-        return;  // the damage gathers until the compositor can take it
-    // A new size or scale is a new picture, even where nothing was drawn.
-    if (width != shownWidth_ || height != shownHeight_ || scale_ != committedScale_)
+    if (!ready_ || width == 0 || height == 0)
+        return;
+    // A new size or scale is a new picture, even where nothing was drawn,
+    // and the compositor waits for it (a configuration it sent): it goes at
+    // once, not at the next frame.
+    const bool sized = width != shownWidth_ || height != shownHeight_ ||
+                       scale_ != committedScale_;
+    if (frame_ != nullptr && !sized)
+        return;  // the damage gathers until the compositor has shown the last commit
+    if (sized)
         showAll_ = true;
     if (pixels_->Damage().Empty() && !showAll_)
         return;
@@ -199,6 +205,8 @@ void ShmPresenter::Present()
         wl_surface_damage_buffer(surface_, r.left * scale_, r.top * scale_,
                                  (r.right - r.left) * scale_, (r.bottom - r.top) * scale_);
     }
+    if (frame_ != nullptr)
+        wl_callback_destroy(frame_);  // its done no longer matters
     frame_ = wl_surface_frame(surface_);
     wl_callback_add_listener(frame_, &kFrameListener, this);
     wl_surface_commit(surface_);

@@ -12,7 +12,8 @@
 // Commits are paced by the frame callback: until the compositor says the
 // last one was shown, the surface's damage gathers (every move is still
 // drawn into the surface), and then one commit carries all of it. So there
-// is at most one commit per output frame, and nothing is lost.
+// is at most one commit per output frame, and nothing is lost. A new size
+// goes at once: the compositor waits for it.
 #pragma once
 
 #include <wayland-client.h>
