@@ -20,6 +20,8 @@
 // Resizing (a window manager's or the benchmark's maximize) needs nothing:
 // the canvas already covers the screen and the server asks for the strips
 // that a size change uncovers. The window closes on WM_DELETE_WINDOW.
+#include "bresenham.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -88,30 +90,12 @@ void DestroyCanvas(Display *dpy, Canvas *c)
     XDestroyImage(c->image);
 }
 
-void Plot(Canvas *c, int x, int y)
-{
-    if (x >= 0 && y >= 0 && x < c->width && y < c->height)
-        XPutPixel(c->image, x, y, c->black);
-}
-
-// Bresenham from (x0, y0) towards (x1, y1), the end point excluded.
 void Line(Canvas *c, int x0, int y0, int x1, int y1)
 {
-    int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0);
-    int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
-    int err = dx - dy;
-    while (x0 != x1 || y0 != y1) {
-        Plot(c, x0, y0);
-        int e2 = 2 * err;
-        if (e2 > -dy) {
-            err -= dy;
-            x0 += sx;
-        }
-        if (e2 < dx) {
-            err += dx;
-            y0 += sy;
-        }
-    }
+    Bresenham(x0, y0, x1, y1, [c](int x, int y) {
+        if (x >= 0 && y >= 0 && x < c->width && y < c->height)
+            XPutPixel(c->image, x, y, c->black);
+    });
 }
 
 // Puts the image's rectangle to the same place in the window, clipped to the

@@ -25,6 +25,7 @@
 //
 // A configure of another size makes new buffers that keep the picture's
 // overlap. The window closes on xdg_toplevel.close.
+#include "bresenham.h"
 #include "xdg-decoration-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
@@ -88,23 +89,10 @@ struct Floor {
 
 void Line(uint32_t *pixels, int width, int height, const Segment &s)
 {
-    int x0 = s.x0, y0 = s.y0;
-    int dx = std::abs(s.x1 - x0), dy = std::abs(s.y1 - y0);
-    int sx = x0 < s.x1 ? 1 : -1, sy = y0 < s.y1 ? 1 : -1;
-    int err = dx - dy;
-    while (x0 != s.x1 || y0 != s.y1) {
-        if (x0 >= 0 && y0 >= 0 && x0 < width && y0 < height)
-            pixels[static_cast<size_t>(y0) * width + x0] = kBlack;
-        int e2 = 2 * err;
-        if (e2 > -dy) {
-            err -= dy;
-            x0 += sx;
-        }
-        if (e2 < dx) {
-            err += dx;
-            y0 += sy;
-        }
-    }
+    Bresenham(s.x0, s.y0, s.x1, s.y1, [&](int x, int y) {
+        if (x >= 0 && y >= 0 && x < width && y < height)
+            pixels[static_cast<size_t>(y) * width + x] = kBlack;
+    });
 }
 
 void CatchUp(Floor *f, Buffer *b)
